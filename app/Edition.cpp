@@ -1,0 +1,24 @@
+#include "app/Edition.h"
+
+#include <cstdlib>
+
+namespace {
+std::string FromEnvironment(const char* name, const char* fallback) {
+    const char* value = std::getenv(name);
+    return value && *value ? value : fallback;
+}
+}  // namespace
+
+namespace edition {
+std::string strDownloadServerUrl() {
+    return FromEnvironment("ORLADESK_DOWNLOAD_SERVER_URL", defaultDownloadServerUrl);
+}
+std::string strInstallerVersionUrl() {
+    return FromEnvironment("ORLADESK_INSTALLER_VERSION_URL", defaultInstallerVersionUrl);
+}
+std::string strInstallerDownloadUrl() {
+    return FromEnvironment("ORLADESK_INSTALLER_DOWNLOAD_URL", defaultInstallerDownloadUrl);
+}
+std::string strErrorReportUrl() { return FromEnvironment("ORLADESK_ERROR_REPORT_URL", defaultErrorReportUrl); }
+std::string strContractUrl() { return FromEnvironment("ORLADESK_CONTRACT_URL", defaultContractUrl); }
+}  // namespace edition

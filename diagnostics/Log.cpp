@@ -1,0 +1,105 @@
+#include "diagnostics/Log.h"
+
+#include <fcntl.h>
+#include <sys/file.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <cstdio>
+#include <ctime>
+
+#include "EditionConstants.h"
+
+namespace {
+
+std::tm LocalTime(std::chrono::system_clock::time_point t) {
+    std::time_t tt = std::chrono::system_clock::to_time_t(t);
+    std::tm tm{};
+    localtime_r(&tt, &tm);
+    return tm;
+}
+
+std::string TimeStamp(std::chrono::system_clock::time_point t) {
+    std::tm tm = LocalTime(t);
+    auto ms = std::chrono::duration_cast<std::chrono::milliseconds>(t.time_since_epoch()).count() % 1000;
+    char buf[32];
+    std::snprintf(buf, sizeof buf, "%02d:%02d:%02d.%03d", tm.tm_hour, tm.tm_min, tm.tm_sec, static_cast<int>(ms));
+    return buf;
+}
+
+// Removes whatever sits under the name without following it, then creates the
+// file exclusively: a link planted in a shared folder is never written through.
+int CreateExclusive(const std::filesystem::path& path) {
+    struct stat st {};
+    if (lstat(path.c_str(), &st) == 0) unlink(path.c_str());
+    int fd = open(path.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0600);
+    if (fd < 0) return -1;
+    if (flock(fd, LOCK_EX | LOCK_NB) != 0) {
+        close(fd);
+        return -1;
+    }
+    return fd;
+}
+
+}  // namespace
+
+std::string TLogFile::FileNameFor(std::chrono::system_clock::time_point start) {
+    std::tm tm = LocalTime(start);
+    char buf[64];
+    std::snprintf(buf, sizeof buf, "%02d-%02d-%04d_%02d-%02d-%02d", tm.tm_mday, tm.tm_mon + 1, tm.tm_year + 1900,
+                  tm.tm_hour, tm.tm_min, tm.tm_sec);
+    return std::string(edition::strProductRegName) + " " + buf + ".log";
+}
+
+bool TLogFile::Open(const std::filesystem::path& folder, std::chrono::system_clock::time_point start) {
+    return OpenPath(folder / FileNameFor(start));
+}
+
+bool TLogFile::OpenPath(const std::filesystem::path& path) {
+    std::lock_guard lock(m_csLog);
+    if (m_nFd >= 0) close(m_nFd);
+    m_nFd = CreateExclusive(path);
+    m_Path = path;
+    return m_nFd >= 0;
+}
+
+void TLogFile::Close() {
+    std::lock_guard lock(m_csLog);
+    if (m_nFd >= 0) close(m_nFd);
+    m_nFd = -1;
+}
+
+void TLogFile::Append(std::string_view text) noexcept {
+    try {
+        std::lock_guard lock(m_csLog);
+        if (m_nFd < 0) return;
+        std::string entry = TimeStamp(std::chrono::system_clock::now());
+        entry.reserve(entry.size() + text.size() + 4);
+        entry += ": ";
+        entry += text;
+        entry += "\r\n";
+        // A short or failed write loses the entry; the caller goes on.
+        ssize_t written = write(m_nFd, entry.data(), entry.size());
+        (void)written;
+    } catch (...) {
+        // Out of memory while building the entry: the entry is lost.
+    }
+}
+
+std::filesystem::path TLogFile::Path() const {
+    std::lock_guard lock(m_csLog);
+    return m_Path;
+}
+
+bool TLogFile::IsOpen() const {
+    std::lock_guard lock(m_csLog);
+    return m_nFd >= 0;
+}
+
+TLogFile& ProcessLog() {
+    static TLogFile log;
+    return log;
+}
+
+void AppendLog(std::string_view text) noexcept { ProcessLog().Append(text); }

@@ -1,0 +1,45 @@
+#pragma once
+#include <chrono>
+#include <filesystem>
+#include <mutex>
+#include <string>
+#include <string_view>
+
+// The per-run log file. Every thread writes through AppendLog; each entry is one
+// write(2) under the log lock, so entries never interleave and the times in the
+// file never go backwards. The log lock is innermost: nothing is locked while
+// holding it.
+class TLogFile {
+public:
+    // Opens "<folder>OrlaDesk dd-mm-yyyy_hh-nn-ss.log". A file or link already
+    // under that name (possibly planted by another user in a shared temporary
+    // folder) is removed, never followed; the new file is created exclusively
+    // with mode 0600 and locked against other writers. Returns false when no
+    // file could be made; AppendLog then writes nothing.
+    bool Open(const std::filesystem::path& folder, std::chrono::system_clock::time_point start);
+    // Opens exactly this path (tests and tools).
+    bool OpenPath(const std::filesystem::path& path);
+    void Close();
+
+    // One entry: "hh:nn:ss.zzz: " + text + CR LF, UTF-8. Never throws.
+    void Append(std::string_view text) noexcept;
+
+    std::filesystem::path Path() const;
+    bool IsOpen() const;
+
+    static std::string FileNameFor(std::chrono::system_clock::time_point start);
+
+private:
+    mutable std::mutex m_csLog;
+    int m_nFd = -1;
+    std::filesystem::path m_Path;
+};
+
+// The process-wide log, opened at start-up by the entry point.
+TLogFile& ProcessLog();
+
+// Appends one entry to the process log; callable from any thread at any time.
+void AppendLog(std::string_view text) noexcept;
+
+// "True" or "False", as log lines write Booleans.
+inline const char* BoolText(bool b) { return b ? "True" : "False"; }

@@ -1,0 +1,52 @@
+#pragma once
+#include <cstdint>
+#include <memory>
+#include <optional>
+#include <string>
+#include <variant>
+#include <vector>
+
+// A registry hive: keys named by back-slash separated paths below the hive's
+// root ("Software\\Corvane\\OrlaDesk\\1.0"; leading and trailing back-slashes
+// and the hive prefix "HKCU\\" are ignored). Key and value names are compared
+// without regard to letter case; the stored case is kept and enumerations list
+// names as stored, in the order they were created. Values are REG_SZ (string)
+// or REG_DWORD (32-bit). Every write is one transaction.
+//
+// Implementations are safe to call from any thread; failures of the store
+// itself (unreadable file, disk full) throw std::runtime_error.
+struct TRegValue {
+    enum TType : uint8_t { rtString = 1, rtDword = 4 };
+    std::string strName;
+    TType nType = rtString;
+    std::string strData;  // rtString
+    uint32_t nData = 0;   // rtDword
+};
+
+class IRegistryHive {
+public:
+    virtual ~IRegistryHive() = default;
+
+    virtual bool KeyExists(const std::string& key) const = 0;
+    // Names of the direct sub-keys; empty when the key is missing.
+    virtual std::vector<std::string> SubKeyNames(const std::string& key) const = 0;
+    // The key's values; empty when the key is missing.
+    virtual std::vector<TRegValue> Values(const std::string& key) const = 0;
+    virtual std::optional<TRegValue> ReadValue(const std::string& key, const std::string& name) const = 0;
+
+    // Creating a key creates its missing parents. Writing a value creates its key.
+    // A read-only hive throws std::runtime_error on every write.
+    virtual void CreateKey(const std::string& key) = 0;
+    virtual void WriteString(const std::string& key, const std::string& name, const std::string& data) = 0;
+    virtual void WriteDword(const std::string& key, const std::string& name, uint32_t data) = 0;
+    // Both return false when there was nothing to delete. Deleting a key deletes
+    // its sub-keys and values.
+    virtual bool DeleteKey(const std::string& key) = 0;
+    virtual bool DeleteValue(const std::string& key, const std::string& name) = 0;
+
+    std::optional<std::string> ReadString(const std::string& key, const std::string& name) const {
+        auto v = ReadValue(key, name);
+        if (!v || v->nType != TRegValue::rtString) return std::nullopt;
+        return v->strData;
+    }
+};
