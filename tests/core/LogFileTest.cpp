@@ -1,0 +1,106 @@
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <regex>
+#include <thread>
+#include <vector>
+
+#include <gtest/gtest.h>
+
+#include "diagnostics/Log.h"
+#include "support/TempDir.h"
+
+namespace {
+
+std::vector<std::string> SplitCrLf(const std::string& text) {
+    std::vector<std::string> lines;
+    size_t start = 0;
+    for (size_t pos; (pos = text.find("\r\n", start)) != std::string::npos; start = pos + 2)
+        lines.push_back(text.substr(start, pos - start));
+    EXPECT_EQ(start, text.size()) << "file must end with CR LF";
+    return lines;
+}
+
+}  // namespace
+
+TEST(LogFile, NameCarriesProductAndStartTime) {
+    std::tm tm{};
+    tm.tm_year = 2024 - 1900, tm.tm_mon = 4, tm.tm_mday = 6, tm.tm_hour = 14, tm.tm_min = 3, tm.tm_sec = 59;
+    tm.tm_isdst = -1;
+    auto t = std::chrono::system_clock::from_time_t(mktime(&tm));
+    EXPECT_EQ(TLogFile::FileNameFor(t), "OrlaDesk 06-05-2024_14-03-59.log");
+}
+
+TEST(LogFile, EntriesHaveTimeTextAndCrLfWithContinuationLines) {
+    TempDir dir;
+    TLogFile log;
+    ASSERT_TRUE(log.OpenPath(dir / "a.log"));
+    log.Append("first");
+    log.Append("");
+    log.Append("Nome: x\r\nVersão: ç ã é");
+    log.Close();
+    std::string text = ReadFileText(dir / "a.log");
+    ASSERT_FALSE(text.starts_with("\xEF\xBB\xBF"));
+    auto lines = SplitCrLf(text);
+    ASSERT_EQ(lines.size(), 4u);
+    std::regex stamp(R"(^\d{2}:\d{2}:\d{2}\.\d{3}: )");
+    EXPECT_TRUE(std::regex_search(lines[0], stamp));
+    EXPECT_TRUE(lines[0].ends_with(": first"));
+    EXPECT_TRUE(std::regex_match(lines[1], std::regex(R"(\d{2}:\d{2}:\d{2}\.\d{3}: )")));
+    EXPECT_TRUE(lines[2].ends_with(": Nome: x"));
+    EXPECT_EQ(lines[3], "Versão: ç ã é");
+    EXPECT_EQ(lines[3], "Vers\xC3\xA3o: \xC3\xA7 \xC3\xA3 \xC3\xA9");
+}
+
+TEST(LogFile, ConcurrentWritersNeverInterleave) {
+    TempDir dir;
+    TLogFile log;
+    ASSERT_TRUE(log.OpenPath(dir / "c.log"));
+    const int kThreads = 8, kLines = 500;
+    std::vector<std::thread> threads;
+    for (int t = 0; t < kThreads; ++t)
+        threads.emplace_back([&, t] {
+            std::string payload(200, static_cast<char>('a' + t));
+            for (int i = 0; i < kLines; ++i) log.Append("T" + std::to_string(t) + " " + payload);
+        });
+    for (auto& th : threads) th.join();
+    log.Close();
+    auto lines = SplitCrLf(ReadFileText(dir / "c.log"));
+    ASSERT_EQ(lines.size(), size_t(kThreads * kLines));
+    std::regex whole(R"(^\d{2}:\d{2}:\d{2}\.\d{3}: T(\d) ([a-h])\2{199}$)");
+    std::string previous;
+    for (const auto& line : lines) {
+        std::smatch m;
+        ASSERT_TRUE(std::regex_match(line, m, whole)) << line.substr(0, 40);
+        EXPECT_EQ(m[2].str()[0], 'a' + std::stoi(m[1].str()));
+        std::string time = line.substr(0, 12);
+        EXPECT_GE(time, previous) << "times never go backwards";
+        previous = time;
+    }
+}
+
+TEST(LogFile, PlantedLinkIsReplacedNotFollowed) {
+    TempDir dir;
+    auto victim = dir / "victim.txt";
+    WriteFileText(victim, "precious");
+    auto logPath = dir / "planted.log";
+    ASSERT_EQ(symlink(victim.c_str(), logPath.c_str()), 0);
+    TLogFile log;
+    ASSERT_TRUE(log.OpenPath(logPath));
+    log.Append("entry");
+    log.Close();
+    EXPECT_EQ(ReadFileText(victim), "precious");
+    struct stat st {};
+    ASSERT_EQ(lstat(logPath.c_str(), &st), 0);
+    EXPECT_TRUE(S_ISREG(st.st_mode));
+    EXPECT_EQ(st.st_mode & 0777, 0600u);
+    EXPECT_TRUE(ReadFileText(logPath).find(": entry\r\n") != std::string::npos);
+}
+
+TEST(LogFile, WithoutFileAppendWritesNothingAndDoesNotThrow) {
+    TempDir dir;
+    TLogFile log;
+    EXPECT_FALSE(log.OpenPath(dir / "missing-folder" / "x.log"));
+    EXPECT_NO_THROW(log.Append("lost"));
+    EXPECT_FALSE(log.IsOpen());
+}
