@@ -1,0 +1,93 @@
+#include "service/ProxySettings.h"
+
+#include <algorithm>
+#include <cctype>
+#include <cstdlib>
+
+namespace {
+
+std::string_view Trim(std::string_view s) {
+    auto isBlank = [](char c) { return c == ' ' || c == '\t' || c == '\r' || c == '\n'; };
+    while (!s.empty() && isBlank(s.front())) s.remove_prefix(1);
+    while (!s.empty() && isBlank(s.back())) s.remove_suffix(1);
+    return s;
+}
+
+std::string Lower(std::string_view s) {
+    std::string out(s);
+    std::transform(out.begin(), out.end(), out.begin(),
+                   [](unsigned char c) { return static_cast<char>(std::tolower(c)); });
+    return out;
+}
+
+// The first proxy variable that is set and not blank, in the order curl and
+// most tools give them precedence for https traffic.
+std::string SystemProxyText() {
+    for (const char* name : {"https_proxy", "HTTPS_PROXY", "http_proxy", "HTTP_PROXY"}) {
+        const char* value = std::getenv(name);
+        if (value != nullptr && !Trim(value).empty()) return std::string(Trim(value));
+    }
+    return {};
+}
+
+}  // namespace
+
+TProxyAddress ParseProxyText(std::string_view text) {
+    TProxyAddress result;
+    std::string_view rest = Trim(text);
+
+    if (auto pos = rest.find("://"); pos != std::string_view::npos) {
+        result.strScheme = Lower(rest.substr(0, pos));
+        rest.remove_prefix(pos + 3);
+    }
+    if (auto slash = rest.find('/'); slash != std::string_view::npos) rest = rest.substr(0, slash);
+    // The last "@" ends the credentials: a password may itself hold one.
+    if (auto at = rest.rfind('@'); at != std::string_view::npos) rest.remove_prefix(at + 1);
+
+    if (!rest.empty() && rest.front() == '[') {
+        auto close = rest.find(']');
+        if (close != std::string_view::npos) {
+            result.strHost = std::string(rest.substr(0, close + 1));
+            std::string_view after = rest.substr(close + 1);
+            if (!after.empty() && after.front() == ':') result.strPort = std::string(after.substr(1));
+            return result;
+        }
+    }
+    auto colon = rest.find(':');
+    if (colon == std::string_view::npos) return result;  // no ":": no host either
+    result.strHost = std::string(rest.substr(0, colon));
+    result.strPort = std::string(rest.substr(colon + 1));
+    return result;
+}
+
+bool GetSystemProxy(std::string& host, std::string& port) {
+    host.clear();
+    port.clear();
+    const std::string text = SystemProxyText();
+    if (text.empty()) return false;
+    TProxyAddress address = ParseProxyText(text);
+    host = std::move(address.strHost);
+    port = std::move(address.strPort);
+    return !host.empty() && !port.empty();
+}
+
+int32_t ProxyPortFromText(std::string_view port) {
+    if (port.empty() || port.size() > 5) return 0;
+    int32_t value = 0;
+    for (char c : port) {
+        if (c < '0' || c > '9') return 0;
+        value = value * 10 + (c - '0');
+    }
+    return value <= 65535 ? value : 0;
+}
+
+TProxySettings ProxyFromSystem() {
+    TProxySettings settings;
+    std::string host, port;
+    if (!GetSystemProxy(host, port)) return settings;
+    settings.FHost = host;
+    settings.FPort = ProxyPortFromText(port);
+    const std::string scheme = ParseProxyText(SystemProxyText()).strScheme;
+    if (scheme == "socks5" || scheme == "socks5h") settings.FScheme = "socks5";
+    return settings;
+}
