@@ -1,0 +1,112 @@
+#pragma once
+#include <chrono>
+#include <cstdint>
+#include <functional>
+#include <memory>
+#include <stdexcept>
+#include <string>
+#include <vector>
+
+#include "service/ProxySettings.h"
+
+// What came back from one GET.
+struct THttpResponse {
+    long nStatus = 0;
+    std::string strStatusText;    // reason phrase of the status line, e.g. "Not Found"
+    int64_t nContentLength = -1;  // the Content-Length header; -1 when the answer had none
+    uint64_t nReceived = 0;       // body bytes handed to the sink (after content decoding)
+};
+
+// A request that produced no HTTP answer: connection, time-out, TLS or proxy
+// failure, or a failure raised by the caller's sink. Carries curl's message and
+// its CURLcode (an int, so that callers need not include curl).
+class THttpError : public std::runtime_error {
+public:
+    THttpError(const std::string& message, int nCurlCode, long nOsErrno = 0);
+    int CurlCode() const { return m_nCurlCode; }
+    // errno of the failed connect or socket call, 0 when curl recorded none.
+    long OsErrno() const { return m_nOsErrno; }
+    // A failure of the secure channel: handshake, certificate or peer check.
+    bool IsTlsFailure() const;
+
+private:
+    int m_nCurlCode;
+    long m_nOsErrno;
+};
+
+// Receives the body of an answer as it arrives.
+class IHttpBodySink {
+public:
+    virtual ~IHttpBodySink() = default;
+    // Called once the headers are in, with the announced Content-Length (capped;
+    // never called when the answer announces none). A hint: the body may differ.
+    virtual void Reserve(uint64_t nBytes) { (void)nBytes; }
+    virtual void Write(const char* pData, size_t nSize) = 0;
+};
+
+// An HTTP/1.1 client over one libcurl easy handle, kept for the object's life so
+// that consecutive requests to one server reuse the connection.
+//
+// Thread rule: one thread at a time uses an object (the owner may hand it to
+// another thread, never share it). Set-up calls apply to the following requests.
+//
+// What goes on the wire: Host, plus only what the owner configured (extra
+// headers, Accept-Encoding). No User-Agent and no "Accept: */*"; redirections
+// are answers, never followed. A stalled server ends in a THttpError, never a
+// hang: the connect time-out and the low-speed limit below always apply.
+class THttpClient {
+public:
+    using TProgress = std::function<void(uint64_t nReceived)>;
+
+    static constexpr std::chrono::milliseconds kDefaultConnectTimeout{15000};
+    static constexpr long kDefaultLowSpeedBytes = 1;
+    static constexpr std::chrono::seconds kDefaultLowSpeedTime{30};
+
+    THttpClient();
+    ~THttpClient();
+    THttpClient(const THttpClient&) = delete;
+    THttpClient& operator=(const THttpClient&) = delete;
+
+    // Empty host: no proxy at all, environment variables included. "socks5"
+    // scheme: SOCKS 5 with the host name resolved by the proxy; otherwise an
+    // HTTP proxy. A user name or password is offered with any method the proxy asks for.
+    void SetProxy(const TProxySettings& proxy);
+    const TProxySettings& GetProxySettings() const { return m_Proxy; }
+
+    // The Accept-Encoding header (e.g. "gzip, deflate"); curl decodes the body.
+    // Empty: no header, no decoding.
+    void SetAcceptEncoding(const std::string& encodings);
+    // Extra request headers, each "Name: value", replacing earlier ones.
+    void SetHeaders(const std::vector<std::string>& headers);
+    void SetConnectTimeout(std::chrono::milliseconds timeout);
+    // A transfer slower than nBytesPerSecond for tTime fails with a time-out.
+    void SetLowSpeedLimit(long nBytesPerSecond, std::chrono::seconds tTime);
+    // Called after every received block with the body bytes so far; an empty
+    // function detaches it.
+    void SetProgressCallback(TProgress progress);
+
+    // GET url; the body goes to sink. Throws THttpError when no answer came.
+    THttpResponse Get(const std::string& url, IHttpBodySink& sink);
+    // The same into a string, which is emptied first.
+    THttpResponse Get(const std::string& url, std::string& body);
+    THttpResponse Get(const std::string& url, std::vector<uint8_t>& body);
+
+private:
+    struct TTransfer;
+    static size_t OnHeader(char* buffer, size_t size, size_t count, void* user);
+    static size_t OnBody(char* buffer, size_t size, size_t count, void* user);
+    void ApplyHeaders();
+
+    struct TCurlDeleter { void operator()(void* handle) const; };
+    struct TSlistDeleter { void operator()(void* list) const; };
+    std::unique_ptr<void, TCurlDeleter> m_hCurl;
+    std::unique_ptr<void, TSlistDeleter> m_pHeaderList;
+    std::vector<std::string> m_lstHeaders;
+    TProxySettings m_Proxy;
+    TProgress m_Progress;
+    char m_szError[256] = {};
+};
+
+// curl's process-wide set-up, done once whatever the thread; every THttpClient
+// calls it, so others need it only for curl handles of their own.
+void EnsureCurlGlobalInit();

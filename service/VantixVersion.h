@@ -1,0 +1,37 @@
+#pragma once
+#include <cstdint>
+#include <memory>
+#include <string>
+#include <vector>
+
+// One file of a release as the version service describes it.
+struct TVantixVersionFile {
+    std::string strFile;     // relative to the installation folder, back-slash separators
+    std::string strMD5;      // hexadecimal, as written; also the package's name on the server
+    std::string strProduct;  // the edition the file belongs to; empty: every edition
+    uint32_t nFileSize = 0;  // bytes of the package; 0: the service gave no size
+    bool bInstall = false;
+};
+
+// Entries are allocated one by one and owned by the list that holds them.
+using PVantixVersionFile = std::unique_ptr<TVantixVersionFile>;
+
+// One change-log entry.
+struct TVantixVersionChange {
+    std::string strText;
+    std::vector<std::string> arProducts;  // empty when the entry names none
+};
+
+// A release as the version service describes it. Move-only: it owns its files.
+struct TVantixVersion {
+    int32_t nMajor = 0;
+    int32_t nMinor = 0;
+    int32_t nRelease = 0;
+    int32_t nBuild = 0;
+    std::string strVideo;
+    std::vector<TVantixVersionChange> arChanges;  // document order
+    std::vector<PVantixVersionFile> lstFiles;     // document order
+    bool bBugVersion = false;
+    bool bIsLatest = false;
+    std::vector<std::string> arProducts;
+};

@@ -1,0 +1,83 @@
+#include "service/VersionClient.h"
+
+#include <stdexcept>
+
+#include "service/HttpClient.h"
+#include "service/VersionInfoReader.h"
+
+const char* ChannelName(TVersionChannel channel) {
+    switch (channel) {
+        case vcStable: return "stable";
+        case vcBeta: return "beta";
+        case vcStaging: return "staging";
+        case vcAlpha: return "alpha";
+        case vcRarely: return "rarely";
+    }
+    throw std::out_of_range("unknown release channel " + std::to_string(static_cast<int>(channel)));
+}
+
+std::string BuildVersionUrl(const TVersionQuery& query) {
+    const std::string root = query.strBaseUrl + "/version/" + query.strProduct + "/";
+    std::string url;
+    if (query.bMandatory)
+        url = root + ChannelName(query.FromChannel) + "/" + query.strFromVersion + "/to/mandatory";
+    else if (query.FromChannel == query.ToChannel)
+        url = root + ChannelName(query.ToChannel) + "/" + query.strFromVersion + "/to/latest";
+    else
+        url = root + ChannelName(query.FromChannel) + "/to/" + ChannelName(query.ToChannel);
+    url += "/" + query.strSuffix;
+    if (query.bDev) url += "_dev";
+    if (query.bX64) url += "_x64";
+    return url;
+}
+
+namespace {
+
+std::string ExceptionText(const std::string& message, int32_t lastError, const std::string& text) {
+    std::string result = "Exception=\"" + message + "\" LastErrorCode=" + std::to_string(lastError);
+    return text.empty() ? result : result + " " + text;
+}
+
+}  // namespace
+
+bool ReadVersionInfo(const std::string& url, TVantixVersion& version, std::string& text,
+                     const TProxySettings* proxy, int32_t& lastError) {
+    text = "URL=\"" + url + "\"";
+    lastError = 0;
+    if (proxy != nullptr) text += " Proxy=True";
+    try {
+        THttpClient client;
+        client.SetHeaders({"Connection: Keep-Alive"});
+        if (proxy != nullptr) client.SetProxy(*proxy);
+        std::string body;
+        const THttpResponse response = client.Get(url, body);
+        if (response.nStatus != 200) {
+            text = "StatusCode=" + std::to_string(response.nStatus) + " " + text;
+            return false;
+        }
+        ReadVersionDocument(body, version);
+        return true;
+    } catch (const THttpError& e) {
+        lastError = e.IsTlsFailure() ? kSecureChannelFailure : e.CurlCode();
+        text = ExceptionText(e.what(), lastError, text);
+    } catch (const std::exception& e) {
+        text = ExceptionText(e.what(), lastError, text);
+    } catch (...) {
+        text = ExceptionText("unknown failure", lastError, text);
+    }
+    return false;
+}
+
+bool GetVersionInfo(const TVersionQuery& query, TVantixVersion& version, std::string& text,
+                    int32_t& lastError, const TProxySettings* proxy) {
+    text.clear();
+    lastError = 0;
+    std::string url;
+    try {
+        url = BuildVersionUrl(query);
+    } catch (const std::exception& e) {
+        text = ExceptionText(e.what(), lastError, "");
+        return false;
+    }
+    return ReadVersionInfo(url, version, text, proxy, lastError);
+}

@@ -1,0 +1,57 @@
+#pragma once
+#include <cstdint>
+#include <string>
+
+#include "service/ProxySettings.h"
+#include "service/VantixVersion.h"
+
+// Release channels, in the service's order.
+enum TVersionChannel : uint8_t { vcStable, vcBeta, vcStaging, vcAlpha, vcRarely };
+
+// The word that stands for a channel in query URLs ("stable", "beta", ...).
+// Throws std::out_of_range for a value outside the enumeration.
+const char* ChannelName(TVersionChannel channel);
+
+// What to ask the version service for.
+struct TVersionQuery {
+    std::string strBaseUrl;      // service root, no trailing slash
+    std::string strProduct;      // the edition's product word, e.g. "orladesk"
+    std::string strFromVersion;  // installed version; used by the mandatory and latest forms only
+    TVersionChannel FromChannel = vcStable;
+    TVersionChannel ToChannel = vcStable;
+    bool bDev = false;           // the development variant
+    std::string strSuffix;       // locale segment, e.g. "pt-br"
+    bool bX64 = false;           // the 64-bit variant
+    bool bMandatory = false;     // the last mandatory version after strFromVersion
+};
+
+// The query URL, nothing escaped; the first form that applies wins:
+//   bMandatory:     <base>/version/<product>/<from>/<FromVersion>/to/mandatory/<last>
+//   equal channels: <base>/version/<product>/<to>/<FromVersion>/to/latest/<last>
+//   otherwise:      <base>/version/<product>/<from>/to/<to>/<last>
+// <from> and <to> are channel words; <last> is the suffix, then "_dev" when
+// bDev, then "_x64" when bX64.
+std::string BuildVersionUrl(const TVersionQuery& query);
+
+// The last-error value that tells the caller the secure channel failed (the
+// value callers show a certificate message for).
+constexpr int32_t kSecureChannelFailure = 12175;
+
+// One GET of url with a client of its own, the body read as a release
+// description. Never throws and never logs: the outcome is the result, text and
+// lastError.
+//
+// text: "URL=\"<url>\"", then " Proxy=True" when proxy is given; on a status
+// other than 200, "StatusCode=<n> " in front; on a failure, "Exception=\"<message>\"
+// LastErrorCode=<n> " in front.
+// lastError: 0 unless a failure was raised; then kSecureChannelFailure for a TLS
+// failure, the CURLcode for any other failure of the HTTP request, and 0 for a
+// body that is not a usable release description.
+// proxy: nullptr means no proxy; a record with an empty host also goes direct.
+// Its scheme counts: a "socks5" proxy is spoken to as SOCKS.
+bool ReadVersionInfo(const std::string& url, TVantixVersion& version, std::string& text,
+                     const TProxySettings* proxy, int32_t& lastError);
+
+// BuildVersionUrl, then ReadVersionInfo; text is emptied on entry.
+bool GetVersionInfo(const TVersionQuery& query, TVantixVersion& version, std::string& text,
+                    int32_t& lastError, const TProxySettings* proxy);

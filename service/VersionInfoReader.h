@@ -1,0 +1,34 @@
+#pragma once
+#include <stdexcept>
+#include <string>
+#include <string_view>
+
+#include "service/VantixVersion.h"
+
+// A release description that cannot be used: not JSON, not an object at the
+// top, or a key missing or of the wrong type. The message names the key.
+class TVersionFormatError : public std::runtime_error {
+public:
+    using std::runtime_error::runtime_error;
+};
+
+// Reads one release description (a UTF-8 JSON document) into out.
+//
+// The whole document is validated first: one value with only white space
+// around it, whose top level is an object. Keys match exactly; when an object
+// holds a key twice the first one counts; unknown keys are ignored.
+//
+// Choices made where the format leaves room:
+// - Whole numbers must be JSON integers (no fraction or exponent) in the
+//   field's range; a number written as a JSON string is refused, like any other
+//   wrong type.
+// - A file's "size", when present, must be a whole number from 0 to 4294967295,
+//   and its "product", when present, must be a string; anything else fails the
+//   query instead of falling back to the default, because the defaults mean
+//   "accept any length" and "for every edition" and would widen what we accept.
+// - The other optional keys ("products", a file's "install") take their
+//   default when missing or of another type.
+// - A change entry that is a number keeps its text exactly as written ("1.50").
+//
+// Throws TVersionFormatError. Fields read before a failure stay in out.
+void ReadVersionDocument(std::string_view json, TVantixVersion& out);
