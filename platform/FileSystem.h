@@ -1,0 +1,24 @@
+#pragma once
+#include <cstdint>
+#include <filesystem>
+#include <system_error>
+
+// Folder operations of the installation steps. None of them throws: each
+// reports its outcome, because their callers log and carry on.
+
+// Removes `folder` and everything in it; a symbolic link is removed, never
+// followed. True when something was there and nothing of it is left; false when
+// the path did not exist or part of the tree could not be removed.
+bool DeleteFolderSilently(const std::filesystem::path& folder) noexcept;
+
+// Sum of the sizes of the regular files directly in `folder` and, when
+// `recursive`, in its sub-folders. Folders whose names begin with "." are not
+// entered, but files whose names do are counted; symbolic links are neither
+// followed nor counted. Folders that cannot be read add nothing and are logged.
+uint64_t GetFolderSize(const std::filesystem::path& folder, bool recursive) noexcept;
+
+// Renames a folder in one step (rename(2) on one volume): afterwards either
+// `to` holds the whole tree and `from` is gone, or nothing changed. Fails when
+// `to` already exists, even as an empty folder, or lies on another volume.
+bool RenameFolder(const std::filesystem::path& from, const std::filesystem::path& to, std::error_code& ec) noexcept;
+bool RenameFolder(const std::filesystem::path& from, const std::filesystem::path& to) noexcept;
