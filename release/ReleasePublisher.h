@@ -1,0 +1,62 @@
+#pragma once
+#include <cstdint>
+#include <filesystem>
+#include <string>
+#include <utility>
+#include <vector>
+
+// How packages are compressed. pcAuto picks per file whatever makes it
+// smallest and stores what does not compress.
+enum class TPackCompression { pcAuto, pcLzma, pcDeflate, pcStore };
+
+// Which locale documents get published: "pt-br", "pt-br_x64" or both.
+enum class TArchVariants { avBoth, avPlain, avX64 };
+
+// Everything `vxrelease publish` is asked to do.
+struct TPublishRequest {
+    std::filesystem::path pathSource;
+    std::string strProduct;         // lower-case product word, e.g. "orladesk"
+    std::string strVersion;         // "a.b.c.d"
+    std::string strChannel;         // stable, beta, staging, alpha or rarely
+    std::filesystem::path pathOut;  // the published tree
+    TPackCompression compression = TPackCompression::pcAuto;
+    // Files (or folders: everything below them) that belong to one product only,
+    // as (relative path with "/", product).
+    std::vector<std::pair<std::string, std::string>> arFileProducts;
+    std::filesystem::path pathChangeLog;  // empty: no change log; else one entry a line
+    std::string strVideo;
+    bool bBugged = false;
+    bool bIsLatest = false;
+    std::vector<std::string> arLocales{"pt-br"};
+    TArchVariants variants = TArchVariants::avBoth;
+    std::vector<std::string> arProducts;  // the document's "products"; empty: just strProduct
+    std::string strInstallerVersion;      // "major.minor" for version.txt; empty: leave it alone
+    unsigned nJobs = 0;                   // compression threads; 0: one per core
+};
+
+// What a publish did, for the summary line and for tests.
+struct TPublishSummary {
+    std::size_t nFiles = 0;
+    std::size_t nPackagesWritten = 0;
+    std::size_t nPackagesReused = 0;
+    std::uint64_t nPackageBytesWritten = 0;
+    std::size_t nDocumentsWritten = 0;
+    std::size_t nDocumentsUnchanged = 0;
+    bool bVersionTxtWritten = false;
+};
+
+// The channels in the order the installer numbers them.
+const std::vector<std::string>& ReleaseChannels();
+
+// Publishes the release into pathOut:
+//   files/<md5>                                    one-entry zip of each file
+//   version/<product>/<from>/to/<channel>/<locale>[_x64]   for every from-channel
+//   produtos/bin/newvantix/version.txt             when strInstallerVersion is set
+// Everything is checked before anything is written (TPublishError). Packages go
+// first and documents last, each under a temporary name renamed into place, so
+// a server that reads the tree meanwhile never sees a document naming a missing
+// package, nor half a file. A package already present is reused; a document or
+// version.txt that already holds the same bytes is not touched. If writing
+// fails half-way, the packages this run added are removed again and the error
+// is thrown (std::runtime_error).
+TPublishSummary PublishRelease(const TPublishRequest& request);

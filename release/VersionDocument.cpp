@@ -1,0 +1,86 @@
+#include "release/VersionDocument.h"
+
+#include <cstdio>
+
+namespace {
+
+std::string JsonStringArray(const std::vector<std::string>& items) {
+    std::string out = "[";
+    for (std::size_t i = 0; i < items.size(); ++i) {
+        if (i > 0) out += ", ";
+        out += JsonQuote(items[i]);
+    }
+    return out + "]";
+}
+
+std::string BoolJson(bool value) { return value ? "true" : "false"; }
+
+}  // namespace
+
+std::string JsonQuote(std::string_view text) {
+    std::string out = "\"";
+    for (char ch : text) {
+        unsigned char c = static_cast<unsigned char>(ch);
+        switch (ch) {
+            case '"':
+                out += "\\\"";
+                break;
+            case '\\':
+                out += "\\\\";
+                break;
+            case '\n':
+                out += "\\n";
+                break;
+            case '\r':
+                out += "\\r";
+                break;
+            case '\t':
+                out += "\\t";
+                break;
+            default:
+                if (c < 0x20) {
+                    char escaped[8];
+                    std::snprintf(escaped, sizeof escaped, "\\u%04x", c);
+                    out += escaped;
+                } else {
+                    out.push_back(ch);
+                }
+        }
+    }
+    return out + "\"";
+}
+
+std::string WriteVersionDocument(const TVersionDocument& doc) {
+    std::string out = "{\n";
+    out += "  \"major\": " + std::to_string(doc.nMajor) + ",\n";
+    out += "  \"minor\": " + std::to_string(doc.nMinor) + ",\n";
+    out += "  \"release\": " + std::to_string(doc.nRelease) + ",\n";
+    out += "  \"build\": " + std::to_string(doc.nBuild) + ",\n";
+    out += "  \"video\": " + JsonQuote(doc.strVideo) + ",\n";
+    out += "  \"is_latest\": " + BoolJson(doc.bIsLatest) + ",\n";
+    out += "  \"bugged\": " + BoolJson(doc.bBugged) + ",\n";
+    out += "  \"products\": " + JsonStringArray(doc.arProducts) + ",\n";
+    out += "  \"changes\": [";
+    for (std::size_t i = 0; i < doc.arChanges.size(); ++i) {
+        const TDocumentChange& change = doc.arChanges[i];
+        out += i > 0 ? ",\n    " : "\n    ";
+        if (change.arProducts.empty()) {
+            out += JsonQuote(change.strText);
+        } else {
+            out += "{\"text\": " + JsonQuote(change.strText) + ", \"products\": " + JsonStringArray(change.arProducts) +
+                   "}";
+        }
+    }
+    out += doc.arChanges.empty() ? "],\n" : "\n  ],\n";
+    out += "  \"files\": [";
+    for (std::size_t i = 0; i < doc.arFiles.size(); ++i) {
+        const TDocumentFile& file = doc.arFiles[i];
+        out += i > 0 ? ",\n    " : "\n    ";
+        out += "{\"file\": " + JsonQuote(file.strFile) + ", \"md5\": " + JsonQuote(file.strMd5) +
+               ", \"size\": " + std::to_string(file.nSize) + ", \"install\": true";
+        if (!file.strProduct.empty()) out += ", \"product\": " + JsonQuote(file.strProduct);
+        out += "}";
+    }
+    out += doc.arFiles.empty() ? "]\n" : "\n  ]\n";
+    return out + "}\n";
+}

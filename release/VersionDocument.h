@@ -1,0 +1,37 @@
+#pragma once
+#include <cstdint>
+#include <string>
+#include <vector>
+
+// What a version document says about one file of the release.
+struct TDocumentFile {
+    std::string strFile;      // "/" separators; the installer turns them into back-slashes
+    std::string strMd5;       // lower-case hex, also the package's name under files/
+    std::uint32_t nSize = 0;  // bytes of the package, which is what the installer downloads
+    std::string strProduct;   // empty: every edition
+};
+
+// A change-log entry; with products it is written as {"text", "products"}.
+struct TDocumentChange {
+    std::string strText;
+    std::vector<std::string> arProducts;
+};
+
+// The release description that the version service answers with.
+struct TVersionDocument {
+    std::int32_t nMajor = 0, nMinor = 0, nRelease = 0, nBuild = 0;
+    std::string strVideo;
+    bool bIsLatest = false;
+    bool bBugged = false;
+    std::vector<std::string> arProducts;
+    std::vector<TDocumentChange> arChanges;
+    std::vector<TDocumentFile> arFiles;
+};
+
+// The document as UTF-8 JSON, one file per line, ending with a line break. The
+// same input always gives the same bytes, so a second publish can tell that
+// nothing changed. Texts must be valid UTF-8 (the caller checks).
+std::string WriteVersionDocument(const TVersionDocument& doc);
+
+// `text` as a JSON string literal, quotes included.
+std::string JsonQuote(std::string_view text);
