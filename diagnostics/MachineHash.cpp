@@ -44,7 +44,7 @@ void MixState(TMachineHash& h) {
         d += s; s += d; d ^= d << 9;
         c += d; d += c; c ^= c >> 3;
         b += c; c += b; b ^= b << 7;
-        s += b; b += s; s ^= d >> 15;
+        s += b; b += s; s ^= d >> 15;  // d, not s: identifiers already issued depend on it
         d += s; s += d; d ^= d << 11;
     }
     // clang-format on

@@ -1,0 +1,199 @@
+#include "diagnostics/SystemInfoLinux.h"
+
+#include <langinfo.h>
+#include <locale.h>
+#include <sys/statvfs.h>
+#include <sys/utsname.h>
+
+#if defined(__x86_64__) || defined(__i386__)
+#include <x86intrin.h>
+#endif
+
+#include <charconv>
+#include <chrono>
+#include <fstream>
+#include <sstream>
+#include <thread>
+
+namespace fs = std::filesystem;
+
+namespace {
+
+std::string ReadText(const fs::path& path) {
+    std::ifstream in(path, std::ios::binary);
+    std::ostringstream text;
+    text << in.rdbuf();
+    return text.str();
+}
+
+std::string_view Trim(std::string_view s) {
+    while (!s.empty() && (s.front() == ' ' || s.front() == '\t')) s.remove_prefix(1);
+    while (!s.empty() && (s.back() == ' ' || s.back() == '\t' || s.back() == '\r' || s.back() == '\n'))
+        s.remove_suffix(1);
+    return s;
+}
+
+// Calls fn(key, value) for each "key<sep>value" line.
+template <typename Fn>
+void ForEachKeyValue(std::string_view text, char separator, Fn fn) {
+    while (!text.empty()) {
+        const size_t eol = text.find('\n');
+        std::string_view line = text.substr(0, eol);
+        text = eol == std::string_view::npos ? std::string_view{} : text.substr(eol + 1);
+        const size_t sep = line.find(separator);
+        if (sep == std::string_view::npos) continue;
+        if (!fn(Trim(line.substr(0, sep)), Trim(line.substr(sep + 1)))) return;
+    }
+}
+
+std::string Unquote(std::string_view value) {
+    if (value.size() >= 2 && (value.front() == '"' || value.front() == '\'') && value.back() == value.front())
+        value = value.substr(1, value.size() - 2);
+    return std::string(value);
+}
+
+std::string VendorShortName(std::string_view vendorId) {
+    if (vendorId == "GenuineIntel") return "Intel";
+    if (vendorId == "AuthenticAMD") return "AMD";
+    if (vendorId == "HygonGenuine") return "Hygon";
+    if (vendorId == "CentaurHauls") return "VIA";
+    return std::string(vendorId);
+}
+
+bool HasWord(std::string_view list, std::string_view word) {
+    std::istringstream words{std::string(list)};
+    for (std::string w; words >> w;)
+        if (w == word) return true;
+    return false;
+}
+
+// The time-stamp counter over a short interval; 0 where there is none.
+int MeasureClockMHz() {
+#if defined(__x86_64__) || defined(__i386__)
+    using clock = std::chrono::steady_clock;
+    const auto t0 = clock::now();
+    const uint64_t c0 = __rdtsc();
+    std::this_thread::sleep_for(std::chrono::milliseconds(50));
+    const uint64_t c1 = __rdtsc();
+    const auto us = std::chrono::duration_cast<std::chrono::microseconds>(clock::now() - t0).count();
+    return us > 0 ? static_cast<int>((c1 - c0) / static_cast<uint64_t>(us)) : 0;
+#else
+    return 0;
+#endif
+}
+
+int ReadIntFile(const fs::path& path) {
+    const std::string text = ReadText(path);
+    int value = 0;
+    std::string_view t = Trim(text);
+    std::from_chars(t.data(), t.data() + t.size(), value);
+    return value;
+}
+
+}  // namespace
+
+std::string OsReleaseName(std::string_view osRelease) {
+    std::string pretty, name;
+    ForEachKeyValue(osRelease, '=', [&](std::string_view key, std::string_view value) {
+        if (key == "PRETTY_NAME") pretty = Unquote(value);
+        if (key == "NAME") name = Unquote(value);
+        return true;
+    });
+    return pretty.empty() ? name : pretty;
+}
+
+TOsVersion OsVersionFrom(std::string_view osRelease, std::string_view kernelRelease) {
+    TOsVersion os;
+    os.strName = OsReleaseName(osRelease);
+    os.strProductType = "Workstation";
+    uint32_t* numbers[] = {&os.nMajor, &os.nMinor, &os.nBuild};
+    const char* p = kernelRelease.data();
+    const char* end = p + kernelRelease.size();
+    for (uint32_t* number : numbers) {
+        auto [next, ec] = std::from_chars(p, end, *number);
+        if (ec != std::errc() || next == end || *next != '.') {
+            if (ec != std::errc()) *number = 0;
+            break;
+        }
+        p = next + 1;
+    }
+    return os;
+}
+
+TProcessorInfo ProcessorInfoFrom(std::string_view cpuinfo) {
+    TProcessorInfo cpu;
+    bool seenProcessor = false;
+    ForEachKeyValue(cpuinfo, ':', [&](std::string_view key, std::string_view value) {
+        if (key == "processor") {
+            if (seenProcessor) return false;  // the first processor describes them all
+            seenProcessor = true;
+        } else if (key == "vendor_id") {
+            cpu.strVendor = VendorShortName(value);
+        } else if (key == "model name") {
+            cpu.strBrand = std::string(value);
+        } else if (key == "cpu MHz") {
+            double mhz = 0;
+            std::from_chars(value.data(), value.data() + value.size(), mhz);
+            cpu.nClockMHz = RoundClockRate(static_cast<int>(mhz + 0.5));
+        } else if (key == "flags") {
+            cpu.bMMX = HasWord(value, "mmx");
+        }
+        return true;
+    });
+    return cpu;
+}
+
+TScreenInfo ScreenInfoFromFramebuffer(const fs::path& fbDir) {
+    TScreenInfo screen;
+    const std::string size = ReadText(fbDir / "virtual_size");
+    const size_t comma = size.find(',');
+    if (comma == std::string::npos) return screen;
+    std::from_chars(size.data(), size.data() + comma, screen.nWidth);
+    std::string_view height = Trim(std::string_view(size).substr(comma + 1));
+    std::from_chars(height.data(), height.data() + height.size(), screen.nHeight);
+    screen.nBitsPerPixel = ReadIntFile(fbDir / "bits_per_pixel");
+    return screen;
+}
+
+bool Is64BitWindows() noexcept {
+    struct utsname u {};
+    if (uname(&u) != 0) return sizeof(void*) == 8;
+    const std::string_view machine = u.machine;
+    return machine.find("64") != std::string_view::npos || machine == "s390x";
+}
+
+const TOsVersion& OsVersion() {
+    static const TOsVersion os = [] {
+        struct utsname u {};
+        const std::string release = uname(&u) == 0 ? u.release : "";
+        return OsVersionFrom(ReadText("/etc/os-release"), release);
+    }();
+    return os;
+}
+
+TProcessorInfo GetProcessorInfo() {
+    TProcessorInfo cpu = ProcessorInfoFrom(ReadText("/proc/cpuinfo"));
+    if (const int measured = MeasureClockMHz(); measured > 0) cpu.nClockMHz = RoundClockRate(measured);
+    return cpu;
+}
+
+TScreenInfo GetScreenInfo() { return ScreenInfoFromFramebuffer("/sys/class/graphics/fb0"); }
+
+int64_t GetFreeDiskSpace(const fs::path& path) {
+    if (path.empty() || path.is_relative()) return -1;
+    std::error_code ec;
+    fs::path probe = path.lexically_normal();
+    while (!fs::exists(probe, ec) && probe.has_relative_path()) probe = probe.parent_path();
+    struct statvfs st {};
+    if (statvfs(probe.c_str(), &st) != 0) return -1;
+    return static_cast<int64_t>(st.f_bavail) * static_cast<int64_t>(st.f_frsize);
+}
+
+std::string UserThousandSeparator() {
+    std::string separator;
+    if (locale_t loc = newlocale(LC_NUMERIC_MASK, "", locale_t(0))) {
+        separator = nl_langinfo_l(THOUSEP, loc);
+        freelocale(loc);
+    }
+    return separator.empty() ? "," : separator;
+}
