@@ -1,0 +1,27 @@
+#pragma once
+#include <cstdint>
+#include <string>
+#include <vector>
+
+#include "service/VantixVersion.h"
+#include "workers/FileToDownload.h"
+
+// The download work of a release: one record per file of this product, the
+// top-level libraries every edition keeps, and the totals the progress bar is
+// measured in. Byte totals are 64-bit: a release may pass 4 GiB.
+struct TDownloadPlan {
+    std::vector<PFileToDownload> lstRecords;  // ascending by size: workers take the largest first
+    std::vector<std::string> lstKeepDlls;     // top-level ".dll" names of the release, any product
+    uint64_t nDownloadSize = 0;
+    uint64_t nProgressSize = 0;           // download bytes plus the unpacking share
+    uint64_t nFileExtractedProgress = 0;  // progress units credited per unpacked file
+};
+
+// Builds the plan. A file belongs to this product when its product is empty or
+// equals `productCode` exactly. A release without a file for this product has
+// no unpacking share (it finishes at once instead of dividing by zero).
+TDownloadPlan BuildDownloadPlan(const TVantixVersion& version, const std::string& productCode,
+                                const std::string& serverUrl);
+
+// "a.b.c.d"
+std::string DottedVersion(const TVantixVersion& version);

@@ -1,0 +1,86 @@
+#include "engine/InstallationTarget.h"
+
+#include <algorithm>
+#include <cctype>
+
+#include "EditionConstants.h"
+#include "diagnostics/Log.h"
+
+namespace {
+
+std::string Trim(const std::string& s) {
+    size_t first = s.find_first_not_of(' ');
+    if (first == std::string::npos) return "";
+    size_t last = s.find_last_not_of(' ');
+    return s.substr(first, last - first + 1);
+}
+
+std::string Lower(std::string s) {
+    std::transform(s.begin(), s.end(), s.begin(), [](unsigned char c) { return std::tolower(c); });
+    return s;
+}
+
+std::string CompanyKey() { return std::string("Software\\") + edition::strCompanyName; }
+
+bool NamesProduct(const std::string& key) {
+    const std::string reg = edition::strProductRegName;
+    return key == reg || key.starts_with(reg + "_");
+}
+
+}  // namespace
+
+TInstallationTarget::TInstallationTarget(std::filesystem::path appData)
+    : m_strAppData(appData.string()),
+      m_strInstallPath(Trim(m_strAppData + "/" + edition::strCompanyName + "/" + edition::strProductRegName)) {}
+
+std::vector<std::string> TInstallationTarget::FindInstallations(const IRegistryHive& hkcu) const {
+    std::vector<std::string> found;
+    for (const auto& name : hkcu.SubKeyNames(CompanyKey())) {
+        if (!NamesProduct(name)) continue;
+        auto dir = hkcu.ReadString(CompanyKey() + "\\" + name + "\\1.0", "Dir");
+        std::error_code ec;
+        if (!dir || !std::filesystem::is_directory(*dir, ec)) continue;
+        AppendLog("Install Found: " + *dir);
+        found.push_back(name);
+    }
+    return found;
+}
+
+void TInstallationTarget::SetName(const std::string& name) {
+    m_strVantixName = name == edition::strProductRegName ? "" : name;
+}
+
+std::string TInstallationTarget::InstallPath() const {
+    if (m_strVantixName.empty()) return Trim(m_strInstallPath + "/");
+    return Trim(m_strInstallPath + "_" + m_strVantixName + "/");
+}
+
+std::string TInstallationTarget::RegFolderName() const {
+    if (m_strVantixName.empty()) return edition::strProductRegName;
+    return std::string(edition::strProductRegName) + "_" + m_strVantixName;
+}
+
+std::string TInstallationTarget::TempInstallFolder() const {
+    return Trim(m_strAppData + "/" + edition::strCompanyName + "/temp_install_" + edition::strProductCode + "/");
+}
+
+std::string TInstallationTarget::WantedKey(const std::string& cmdName) {
+    if (cmdName.empty() || cmdName == edition::strProductRegName) return edition::strProductRegName;
+    return std::string(edition::strProductRegName) + "_" + cmdName;
+}
+
+bool TInstallationTarget::ContainsKey(const std::vector<std::string>& found, const std::string& key) {
+    std::string wanted = Lower(key);
+    return std::any_of(found.begin(), found.end(), [&](const std::string& k) { return Lower(k) == wanted; });
+}
+
+bool TInstallationTarget::IsProcessRunning(const IProcessList& processes, const std::string& path) {
+    const std::string wanted = Lower(path);
+    const std::string wantedName = Lower(std::filesystem::path(path).filename().string());
+    for (const auto& process : processes.Snapshot()) {
+        if (Lower(process.strExeName) != wantedName && Lower(process.strExePath) != wanted) continue;
+        for (const auto& module : processes.Modules(process.nPid))
+            if (Lower(module) == wanted) return true;
+    }
+    return false;
+}

@@ -1,0 +1,49 @@
+#pragma once
+#include <filesystem>
+#include <string>
+#include <vector>
+
+#include "platform/ProcessList.h"
+#include "platform/RegistryHive.h"
+
+// Where the current installation lives: its name, folders and registry folder.
+// Several named installations may live side by side, one of them unnamed; the
+// name equal to the registry name also means the unnamed one.
+//
+// Threads: changed on the engine thread only, before workers exist; read by
+// workers while they run.
+class TInstallationTarget {
+public:
+    // `appData` is the roaming application-data folder.
+    explicit TInstallationTarget(std::filesystem::path appData);
+
+    // The registry folder names of the installations that exist: sub-keys of
+    // "Software\<company>" named after the product (exactly, or followed by
+    // "_"), whose "1.0\Dir" names a folder that exists. Registry order.
+    std::vector<std::string> FindInstallations(const IRegistryHive& hkcu) const;
+
+    void SetName(const std::string& name);
+    const std::string& Name() const { return m_strVantixName; }
+
+    // "<appdata>/Corvane/OrlaDesk", no trailing separator.
+    std::string BasePath() const { return m_strInstallPath; }
+    // The installation folder with a trailing separator: ".../OrlaDesk/" or ".../OrlaDesk_<name>/".
+    std::string InstallPath() const;
+    // "OrlaDesk" or "OrlaDesk_<name>".
+    std::string RegFolderName() const;
+    // The folder a new installation is unpacked into: ".../Corvane/temp_install_orladesk/".
+    std::string TempInstallFolder() const;
+
+    // The registry folder name a command-line name asks for.
+    static std::string WantedKey(const std::string& cmdName);
+    // Whether `key` is in `found`, ignoring letter case.
+    static bool ContainsKey(const std::vector<std::string>& found, const std::string& key);
+    // Whether a running process executes the file `path` (its executable or a
+    // module mapped from that very file).
+    static bool IsProcessRunning(const IProcessList& processes, const std::string& path);
+
+private:
+    std::string m_strAppData;
+    std::string m_strInstallPath;
+    std::string m_strVantixName;
+};
