@@ -1,0 +1,232 @@
+#include "workers/DownloadThread.h"
+
+#include <algorithm>
+#include <limits>
+#include <stdexcept>
+#include <string>
+
+#include "app/ExitCode.h"
+#include "app/Texts.h"
+#include "diagnostics/ExceptionObject.h"
+#include "diagnostics/Log.h"
+#include "engine/MessageIds.h"
+#include "platform/PathJoin.h"
+#include "workers/FileHashing.h"
+
+namespace {
+
+// Raised inside the body sink when the worker is told to stop, so that curl
+// abandons the transfer at once; it is not a failed try.
+class TDownloadCancelled : public std::runtime_error {
+public:
+    TDownloadCancelled() : std::runtime_error("Download cancelled: the worker is stopping") {}
+};
+
+// Writes the body into the package from its start. When a size is expected,
+// bytes beyond it are counted but not kept: the size check fails either way,
+// and a server that sends far more than announced cannot exhaust memory.
+class TPackageSink : public IHttpBodySink {
+public:
+    TPackageSink(std::string& data, int64_t nExpected, const TBaseWorkerThread& worker)
+        : m_Data(data),
+          m_nKeep(nExpected > 0 ? static_cast<uint64_t>(nExpected) + 1 : std::numeric_limits<uint64_t>::max()),
+          m_Worker(worker) {
+        m_Data.clear();
+    }
+
+    void Reserve(uint64_t nBytes) override { m_Data.reserve(static_cast<size_t>(std::min(nBytes, m_nKeep))); }
+
+    void Write(const char* pData, size_t nSize) override {
+        if (m_Worker.Terminated()) throw TDownloadCancelled();
+        const uint64_t nRoom = m_nKeep - std::min<uint64_t>(m_Data.size(), m_nKeep);
+        m_Data.append(pData, static_cast<size_t>(std::min<uint64_t>(nSize, nRoom)));
+    }
+
+private:
+    std::string& m_Data;
+    const uint64_t m_nKeep;
+    const TBaseWorkerThread& m_Worker;
+};
+
+std::string ResponseDetails(const THttpResponse& response, const TFileToDownload& item) {
+    return "StatusCode=" + std::to_string(response.nStatus) + " StatusText=" + response.strStatusText +
+           " Size=" + std::to_string(response.nContentLength) + " ExpectedSize=" +
+           std::to_string(item.nDownloadSize) + " File=" + item.strFileMd5;
+}
+
+}  // namespace
+
+TDownloadThread::TDownloadThread(IWorkerHost& host)
+    : TBaseWorkerThread("vxDownload"), m_Host(host), m_NetHttpClient(std::make_unique<THttpClient>()) {
+    m_NetHttpClient->SetProxy(m_Host.GetProxySettings());
+    m_NetHttpClient->SetAcceptEncoding("gzip, deflate");
+    m_NetHttpClient->SetProgressCallback([this](uint64_t nReceived) { HttpReceiveData(nReceived); });
+}
+
+TDownloadThread::~TDownloadThread() { Stop(); }
+
+void TDownloadThread::Execute() {
+    while (!Terminated()) {
+        if (m_Host.bInstallSuspended()) {
+            Idle(kIdleWait);
+            continue;
+        }
+        PFileToDownload item = m_Host.WaitDownloadItem(kIdleWait);
+        if (!item) continue;
+        try {
+            // The wait may end with a record just put back by a worker that
+            // suspended the run: it waits for the user's retry like the rest.
+            if (m_Host.bInstallSuspended() || Terminated())
+                m_Host.EnqueueItemForDownload(std::move(item));
+            else
+                ProcessItem(item);
+        } catch (const std::exception& e) {
+            AppendLog("TDownloadThread.Execute: Exception=" + std::string(e.what()) +
+                      (item ? " File=" + item->strFileMd5 : std::string()));
+            TExceptionObject::SilentException(e);
+            try {
+                if (item) HandleDownloadFailure(std::move(item));
+            } catch (const std::exception& again) {
+                AppendLog("TDownloadThread.Execute: Exception handling a failed download=" +
+                          std::string(again.what()));
+            }
+        }
+        m_Host.DecrementWorkerActiveCount();
+    }
+    m_NetHttpClient.reset();
+}
+
+void TDownloadThread::ProcessItem(PFileToDownload& item) {
+    if (!m_Host.IsNewInstall() && InstalledFileIsCurrent(*item)) {
+        m_Host.UpdateTotalDownloaded(item->nDownloadSize);
+        item.reset();
+        return;
+    }
+
+    auto reservation = m_Host.PackageBudget().Acquire(static_cast<uint64_t>(std::max<int64_t>(item->nDownloadSize, 0)),
+                                                      [this] { return Terminated(); });
+    if (Terminated()) {
+        m_Host.EnqueueItemForDownload(std::move(item));
+        return;
+    }
+
+    m_nCurrDownloaded.store(0, std::memory_order_relaxed);
+    item->Stream = std::make_unique<TPackage>();
+    item->Stream->reservation = std::move(reservation);
+
+    TDownloadOutcome outcome = DownloadSingleFile(*item);
+    if (outcome.bCancelled) {
+        item->Stream.reset();
+        m_Host.EnqueueItemForDownload(std::move(item));
+        return;
+    }
+    if (outcome.Response && outcome.Response->nStatus == 200) {
+        const int64_t nSize = item->nDownloadSize;
+        // Queued before it is counted, and before this worker stops counting
+        // itself active, so the end of the run can never be seen too early.
+        m_Host.EnqueueItemForExtraction(std::move(item));
+        m_Host.UpdateTotalDownloaded(nSize);
+        return;
+    }
+    AppendLog("TDownloadThread: Failed to download File=" + item->strFileUrl +
+              " HttpStatus=" + std::to_string(outcome.nLastStatus));
+    HandleDownloadFailure(std::move(item));
+}
+
+bool TDownloadThread::InstalledFileIsCurrent(const TFileToDownload& item) {
+    std::filesystem::path installed;
+    try {
+        installed = JoinPath(JoinPath(m_Host.InstallPath(), item.strFilePath), item.strFileName);
+    } catch (const std::exception& e) {
+        // Not a file we could have installed; the download and unpacking report it.
+        AppendLog("TDownloadThread.Execute: Exception=" + std::string(e.what()) + " File=" + item.strFileMd5);
+        return false;
+    }
+    return ValidateMD5Hash(installed, item.strFileMd5);
+}
+
+TDownloadThread::TDownloadOutcome TDownloadThread::DownloadSingleFile(TFileToDownload& item) {
+    TDownloadOutcome outcome;
+    for (;;) {
+        const uint32_t nTry = item.nRetries;
+        if (nTry >= kMaxTries) {
+            AppendLog("TDownloadThread.DownloadSingleFile: Download failed, retry limit reached | Try=" +
+                      std::to_string(nTry) + " File=" + item.strFileMd5);
+            return outcome;
+        }
+        try {
+            AppendLog("TDownloadThread.DownloadSingleFile: Try=" + std::to_string(nTry) +
+                      " ExpectedSize=" + std::to_string(item.nDownloadSize) + " URL=" + item.strFileUrl);
+        } catch (...) {
+            AppendLog("TDownloadThread.DownloadSingleFile Log Exception");
+        }
+
+        THttpResponse response;
+        try {
+            TPackageSink sink(item.Stream->data, item.nDownloadSize, *this);
+            response = m_NetHttpClient->Get(item.strFileUrl, sink);
+        } catch (const TDownloadCancelled&) {
+            outcome.bCancelled = true;
+            return outcome;
+        } catch (const std::exception& e) {
+            outcome.nLastStatus = 0;
+            TExceptionObject::SilentException("TDownloadThread.DownloadSingleFile: Exception | Error=" +
+                                              std::string(e.what()));
+            ++item.nRetries;
+            continue;
+        }
+
+        outcome.nLastStatus = response.nStatus;
+        if (response.nStatus == 0) {
+            AppendLog("TDownloadThread.DownloadSingleFile: Download failed, no response | Try=" +
+                      std::to_string(item.nRetries) + " File=" + item.strFileMd5);
+            ++item.nRetries;
+            continue;
+        }
+        if (response.nStatus != 200) {
+            AppendLog("TDownloadThread.DownloadSingleFile: Download failed, bad response | " +
+                      ResponseDetails(response, item));
+            ++item.nRetries;
+            continue;
+        }
+        const bool bSizeRight = item.nDownloadSize <= 0 ||
+                                (response.nContentLength == item.nDownloadSize &&
+                                 static_cast<int64_t>(item.Stream->data.size()) == item.nDownloadSize &&
+                                 response.nReceived == static_cast<uint64_t>(item.nDownloadSize));
+        if (!bSizeRight) {
+            AppendLog("TDownloadThread.DownloadSingleFile: Download failed | " + ResponseDetails(response, item));
+            ++item.nRetries;
+            continue;
+        }
+        AppendLog("TDownloadThread.DownloadSingleFile: Download succeeded | StatusCode=" +
+                  std::to_string(response.nStatus) + " StatusText=" + response.strStatusText +
+                  " Size=" + std::to_string(response.nContentLength) + " File=" + item.strFileMd5);
+        outcome.Response = response;
+        return outcome;
+    }
+}
+
+void TDownloadThread::HttpReceiveData(uint64_t nReadCount) {
+    const auto now = std::chrono::steady_clock::now();
+    if (now < m_tNextSample) return;
+    m_tNextSample = now + kSampleInterval;
+    m_nCurrDownloaded.store(nReadCount, std::memory_order_relaxed);
+}
+
+void TDownloadThread::HandleDownloadFailure(PFileToDownload item) {
+    if (m_Host.GetInstallType() != citNone) {
+        // Unattended: the run ends here; the record goes with it.
+        SetExitCode(ecDownloadFailed);
+        m_Host.MainHandle().PostQuit();
+        return;
+    }
+    item->nRetries = 0;
+    item->Stream.reset();
+    const bool bWasSuspended = m_Host.SuspendInstallation();
+    m_Host.EnqueueItemForDownload(std::move(item));
+    // Of several workers that give up together, only the first asks the user.
+    if (!bWasSuspended) {
+        m_Host.MainHandle().PostText(WM_SET_RETRY_MSG, txtCheckConnection);
+        m_Host.MainHandle().Post(WM_CHANGE_VISIBLE_FRAME, fiRetry);
+    }
+}

@@ -1,0 +1,260 @@
+#include "workers/ExtractThread.h"
+
+#include <archive.h>
+#include <archive_entry.h>
+#include <fcntl.h>
+#include <stdlib.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <atomic>
+#include <cerrno>
+#include <cstring>
+#include <memory>
+#include <vector>
+
+#include "app/ExitCode.h"
+#include "app/Texts.h"
+#include "diagnostics/Log.h"
+#include "engine/MessageIds.h"
+#include "platform/PathJoin.h"
+#include "workers/FileHashing.h"
+
+namespace {
+
+// Shared by every extract worker of the process: the first failure to create
+// an output file lets the user retry, the second aborts the run.
+std::atomic<bool> g_bCreateFailedOnce{false};
+
+constexpr size_t kWriteBufferSize = 256 * 1024;
+constexpr uint64_t kBombRatio = 1024;
+constexpr uint64_t kBombSlack = 1024 * 1024;
+const char kPartSuffix[] = ".vxpart";
+
+std::string ErrnoText(int error) {
+    char buffer[256];
+    return strerror_r(error, buffer, sizeof(buffer));
+}
+
+struct TArchiveDeleter {
+    void operator()(archive* zip) const { archive_read_free(zip); }
+};
+using TArchivePtr = std::unique_ptr<archive, TArchiveDeleter>;
+
+[[noreturn]] void ThrowArchiveError(archive* zip, const std::string& what) {
+    const char* detail = archive_error_string(zip);
+    throw std::runtime_error(what + ": " + (detail != nullptr ? detail : "damaged archive"));
+}
+
+// The unpacked data goes to a temporary file beside the final one; it is
+// removed again unless Commit put it in place.
+class TPartFile {
+public:
+    TPartFile(const std::filesystem::path& finalPath, mode_t mode) : m_FinalPath(finalPath) {
+        std::string name = finalPath.string() + ".XXXXXX" + kPartSuffix;
+        m_nFd = ::mkstemps(name.data(), static_cast<int>(sizeof(kPartSuffix) - 1));
+        if (m_nFd < 0) throw EFCreateError("Cannot create file \"" + finalPath.string() + "\". " + ErrnoText(errno));
+        m_strName = name;
+        ::fchmod(m_nFd, mode);
+    }
+    ~TPartFile() {
+        if (m_nFd >= 0) ::close(m_nFd);
+        if (!m_bCommitted) ::unlink(m_strName.c_str());
+    }
+    TPartFile(const TPartFile&) = delete;
+    TPartFile& operator=(const TPartFile&) = delete;
+
+    void Write(const char* data, size_t size) {
+        while (size > 0) {
+            const ssize_t n = ::write(m_nFd, data, size);
+            if (n < 0) {
+                if (errno == EINTR) continue;
+                throw std::runtime_error("Cannot write file \"" + m_strName + "\". " + ErrnoText(errno));
+            }
+            data += n;
+            size -= static_cast<size_t>(n);
+        }
+    }
+
+    // Flushed before the rename, so that after a crash the final name holds
+    // either the old file or the whole new one.
+    void Commit() {
+        if (::fdatasync(m_nFd) != 0)
+            throw std::runtime_error("Cannot flush file \"" + m_strName + "\". " + ErrnoText(errno));
+        const int fd = m_nFd;
+        m_nFd = -1;
+        if (::close(fd) != 0)
+            throw std::runtime_error("Cannot close file \"" + m_strName + "\". " + ErrnoText(errno));
+        if (::rename(m_strName.c_str(), m_FinalPath.c_str()) != 0)
+            throw EFCreateError("Cannot create file \"" + m_FinalPath.string() + "\". " + ErrnoText(errno));
+        m_bCommitted = true;
+    }
+
+private:
+    std::filesystem::path m_FinalPath;
+    std::string m_strName;
+    int m_nFd = -1;
+    bool m_bCommitted = false;
+};
+
+std::string EntryName(archive_entry* entry) {
+    const char* name = archive_entry_pathname_utf8(entry);
+    if (name == nullptr) name = archive_entry_pathname(entry);
+    return name != nullptr ? name : std::string();
+}
+
+// The entry's own permissions when the zip carries them, never writable by
+// group or others and never set-id; 0644 otherwise.
+mode_t OutputMode(archive_entry* entry) {
+    const mode_t perm = archive_entry_perm(entry) & 0777;
+    return perm == 0 ? 0644 : (perm & ~static_cast<mode_t>(022));
+}
+
+void CreateFolders(const std::filesystem::path& folder) {
+    std::error_code ec;
+    std::filesystem::create_directories(folder, ec);
+    if (ec) throw EFCreateError("Cannot create folder \"" + folder.string() + "\". " + ec.message());
+}
+
+}  // namespace
+
+std::filesystem::path ExtractFirstEntry(const std::string& package, const std::filesystem::path& target) {
+    TArchivePtr zip(archive_read_new());
+    if (!zip) throw std::runtime_error("Zip reader could not be created");
+    archive_read_support_format_zip(zip.get());
+    if (archive_read_open_memory(zip.get(), package.data(), package.size()) != ARCHIVE_OK)
+        ThrowArchiveError(zip.get(), "Cannot open package");
+
+    archive_entry* entry = nullptr;
+    const int rc = archive_read_next_header(zip.get(), &entry);
+    if (rc == ARCHIVE_EOF) throw std::runtime_error("Package holds no file");
+    if (rc < ARCHIVE_WARN) ThrowArchiveError(zip.get(), "Cannot read package");
+
+    const std::string name = EntryName(entry);
+    if (name.empty()) throw std::runtime_error("Package entry has no name");
+    if (archive_entry_filetype(entry) != AE_IFREG)
+        throw std::runtime_error("Package entry is not a regular file: " + name);
+    const std::filesystem::path path = JoinPath(target, name);
+
+    // A declared size is exact; without one, more than any real compression
+    // ratio gives is a decompression bomb.
+    const bool bSizeDeclared = archive_entry_size_is_set(entry) != 0;
+    const uint64_t nLimit = bSizeDeclared ? static_cast<uint64_t>(std::max<la_int64_t>(archive_entry_size(entry), 0))
+                                          : kBombRatio * package.size() + kBombSlack;
+
+    CreateFolders(path.parent_path());
+    TPartFile part(path, OutputMode(entry));
+    std::vector<char> buffer(kWriteBufferSize);
+    uint64_t nWritten = 0;
+    for (;;) {
+        const la_ssize_t n = archive_read_data(zip.get(), buffer.data(), buffer.size());
+        if (n < 0) ThrowArchiveError(zip.get(), "Cannot unpack " + name);
+        if (n == 0) break;
+        nWritten += static_cast<uint64_t>(n);
+        if (nWritten > nLimit)
+            throw std::runtime_error("Package entry " + name + " unpacks to more than " + std::to_string(nLimit) +
+                                     " bytes");
+        part.Write(buffer.data(), static_cast<size_t>(n));
+    }
+    if (bSizeDeclared && nWritten != nLimit)
+        throw std::runtime_error("Package entry " + name + " is shorter than its declared size");
+    part.Commit();
+    return path;
+}
+
+TExtractThread::TExtractThread(IWorkerHost& host) : TBaseWorkerThread("vxExtract"), m_Host(host) {}
+
+TExtractThread::~TExtractThread() { Stop(); }
+
+void TExtractThread::ResetCreateFailureFlag() { g_bCreateFailedOnce.store(false); }
+
+void TExtractThread::Execute() {
+    while (!Terminated()) {
+        if (m_Host.bInstallSuspended()) {
+            Idle(kIdleWait);
+            continue;
+        }
+        PFileToDownload item = m_Host.WaitExtractionItem(kIdleWait);
+        if (!item) continue;
+        bool bGoOn = true;
+        try {
+            // A record just put back by a worker that suspended the run must
+            // wait for the user's retry, not fail a second time at once.
+            if (m_Host.bInstallSuspended() || Terminated())
+                m_Host.EnqueueItemForExtraction(std::move(item));
+            else
+                bGoOn = ProcessItem(std::move(item));
+        } catch (const std::exception& e) {
+            AppendLog("TExtractThread.Execute: Exception=" + std::string(e.what()));
+        }
+        m_Host.DecrementWorkerActiveCount();
+        if (!bGoOn) break;
+    }
+}
+
+bool TExtractThread::ProcessItem(PFileToDownload item) {
+    std::string target;
+    try {
+        if (!item->Stream) throw std::runtime_error("No package to unpack");
+        target = JoinPath(m_Host.TempDownloadPath(), item->strFilePath).string();
+        AppendLog("TExtractThread: Extracting=" + item->strFileName + " to=" + target);
+        const std::filesystem::path path = ExtractFirstEntry(item->Stream->data, target);
+        item->Stream.reset();
+        CheckUnpackedFile(path, *item);
+        item.reset();
+        m_Host.IncrementValidatedCount();
+        return true;
+    } catch (const EFCreateError& e) {
+        HandleCreateFailure(std::move(item), e.what(), target);
+        return true;
+    } catch (const std::exception& e) {
+        return HandleOtherFailure(std::move(item), e.what(), target);
+    }
+}
+
+void TExtractThread::CheckUnpackedFile(const std::filesystem::path& path, const TFileToDownload& item) {
+    if (ValidateMD5Hash(path, item.strFileMd5)) return;
+    // The file stays: the run goes on and the mismatches are reported at its end.
+    m_Host.SetMd5Failed();
+    const std::string info = "File: " + item.strFileName + " Remote MD5: " + item.strFileMd5 +
+                             " Local MD5: " + GetFileMD5(path) + " Modified at: " + GetFileModifiedTime(path) +
+                             " File size: " + GetFileSizeText(path) + " bytes";
+    AppendLog("TExtractThread.Execute: Invalid hash for " + info);
+    m_Host.AddFailedMd5Info(info);
+}
+
+void TExtractThread::HandleCreateFailure(PFileToDownload item, const std::string& message,
+                                         const std::string& target) {
+    const std::string details = ". File=" + item->strFileName + ". Path=" + target + "  Remote Md5=" + item->strFileMd5;
+    m_Host.SuspendInstallation();
+    // Keeps its package: after the retry it is unpacked again without a download.
+    m_Host.EnqueueItemForExtraction(std::move(item));
+    AppendLog("TExtractThread.Execute: Exception (EFCreateError) =" + message + details);
+    if (g_bCreateFailedOnce.exchange(true)) {
+        AppendLog("TExtractThread.Execute: Extraction failed again. Aborting...");
+        m_Host.AbortUnexpectedError();
+        return;
+    }
+    AppendLog("TExtractThread.Execute: Extraction failed once. Retry allowed.");
+    m_Host.MainHandle().PostText(WM_SET_RETRY_MSG, txtInstallError);
+    m_Host.MainHandle().Post(WM_CHANGE_VISIBLE_FRAME, fiRetry);
+}
+
+bool TExtractThread::HandleOtherFailure(PFileToDownload item, const std::string& message, const std::string& target) {
+    AppendLog("TExtractThread.Execute: Exception=" + message + ". File=" + item->strFileName + ". Path=" + target +
+              "  Remote Md5=" + item->strFileMd5);
+    if (m_Host.GetInstallType() != citNone) {
+        SetExitCode(ecUnexpected);
+        m_Host.MainHandle().PostQuit();
+        return false;
+    }
+    // Counts as a failed download try; the partly written file is already gone
+    // and an installed file of that name was never touched.
+    ++item->nRetries;
+    item->Stream.reset();
+    const int64_t nSize = item->nDownloadSize;
+    m_Host.EnqueueItemForDownload(std::move(item));
+    m_Host.UpdateTotalDownloaded(-nSize);
+    return true;
+}
