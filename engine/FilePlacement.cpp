@@ -1,0 +1,269 @@
+#include "engine/FilePlacement.h"
+
+#include <algorithm>
+#include <stdexcept>
+
+#include "diagnostics/Log.h"
+
+namespace fs = std::filesystem;
+
+namespace {
+
+constexpr const char* kCrLf = "\r\n";
+
+std::string WithSlash(std::string folder) {
+    if (!folder.empty() && folder.back() != '/') folder += '/';
+    return folder;
+}
+
+// rename(2) and friends take a folder without its trailing separator.
+fs::path FolderPath(const std::string& folder) {
+    std::string path = folder;
+    while (path.size() > 1 && path.back() == '/') path.pop_back();
+    return path;
+}
+
+bool PathExists(const fs::path& path) {
+    std::error_code ec;
+    return fs::exists(fs::symlink_status(path, ec));
+}
+
+bool IsRealFolder(const fs::path& path) {
+    std::error_code ec;
+    return fs::is_directory(fs::symlink_status(path, ec));
+}
+
+bool EndsWithDll(const std::string& name) {
+    if (name.size() < 4) return false;
+    std::string ext = name.substr(name.size() - 4);
+    std::transform(ext.begin(), ext.end(), ext.begin(), [](unsigned char c) { return static_cast<char>(std::tolower(c)); });
+    return ext == ".dll";
+}
+
+struct TFolderEntries {
+    std::vector<std::string> lstFiles;    // names, sorted
+    std::vector<std::string> lstFolders;  // names, sorted
+};
+
+// The direct entries of a folder, split into sub-folders and everything else.
+// A symbolic link counts as a file, so it is moved or removed, never followed.
+TFolderEntries ListFolder(const std::string& folder) {
+    TFolderEntries entries;
+    for (const auto& entry : fs::directory_iterator(FolderPath(folder))) {
+        std::error_code ec;
+        const std::string name = entry.path().filename().string();
+        if (fs::is_directory(entry.symlink_status(ec)))
+            entries.lstFolders.push_back(name);
+        else
+            entries.lstFiles.push_back(name);
+    }
+    std::sort(entries.lstFiles.begin(), entries.lstFiles.end());
+    std::sort(entries.lstFolders.begin(), entries.lstFolders.end());
+    return entries;
+}
+
+}  // namespace
+
+const std::vector<std::string>& TFilePlacement::KeptDatabaseFolders() {
+    static const std::vector<std::string> kept{"cotationgrid", "desktops", "assetidlists"};
+    return kept;
+}
+
+TFilePlacement::TFilePlacement(IPlacementFileSystem& fileSystem) : m_FileSystem(fileSystem) {}
+
+TPlacementResult TFilePlacement::PlaceNewInstallation(const std::string& strTempFolder,
+                                                      const std::string& strInstallFolder) {
+    TPlacementResult result;
+    AppendLog("TInstallerThread.WMUpdateProgress : New Install Path=" + strInstallFolder);
+    std::error_code ec;
+    if (m_FileSystem.RenameFolder(FolderPath(strTempFolder), FolderPath(strInstallFolder), ec))
+        result.bOk = true;
+    else if (DeleteAndInstall(strInstallFolder, strTempFolder, result.strErrorText))
+        result.bOk = true;
+    else
+        result.bOk = RecursiveDeleteAndInstall(strInstallFolder, strTempFolder, strTempFolder, result.strErrorText);
+    if (PathExists(FolderPath(strTempFolder))) m_FileSystem.DeleteFolder(FolderPath(strTempFolder));
+    return result;
+}
+
+bool TFilePlacement::DeleteAndInstall(const std::string& strInstallFolder, const std::string& strTempFolder,
+                                      std::string& strErrorText) {
+    AppendLog("TInstallerThread.DeleteAndInstall InstallFolder=" + strInstallFolder + " Temp=" + strTempFolder);
+    try {
+        // The deletion's own result does not matter: whatever is left of the
+        // old folder makes the rename fail, and the caller falls back.
+        m_FileSystem.DeleteFolder(FolderPath(strInstallFolder));
+        std::error_code ec;
+        return m_FileSystem.RenameFolder(FolderPath(strTempFolder), FolderPath(strInstallFolder), ec);
+    } catch (const std::exception& e) {
+        strErrorText += std::string("TInstallerThread.DeleteAndInstall Exception: ") + e.what() + kCrLf;
+        return false;
+    }
+}
+
+bool TFilePlacement::RecursiveDeleteAndInstall(const std::string& strInstallFolder, const std::string& strCurrFolder,
+                                               const std::string& strTempFolder, std::string& strErrorText) {
+    AppendLog("TInstallerThread.RecursiveDeleteAndInstall: InstallFolder=" + strInstallFolder +
+              " CurrFolder=" + strCurrFolder + " Temp=" + strTempFolder);
+    const std::string installFolder = WithSlash(strInstallFolder);
+    const std::string currFolder = WithSlash(strCurrFolder);
+    const std::string tempFolder = WithSlash(strTempFolder);
+    TFolderEntries entries;
+    try {
+        entries = ListFolder(currFolder);
+    } catch (const std::exception& e) {
+        strErrorText += std::string("TInstallerThread.RecursiveDeleteAndInstall Exception: ") + e.what() + kCrLf;
+        return false;
+    }
+
+    bool ok = true;
+    for (const std::string& name : entries.lstFiles) {
+        const std::string source = currFolder + name;
+        const std::string dest = installFolder + source.substr(tempFolder.size());
+        AppendLog("TInstallerThread.RecursiveDeleteAndInstall: Copying to=" + dest + " Source=" + source);
+        std::error_code ec;
+        if (!PathExists(dest)) {
+            m_FileSystem.CreateFolders(fs::path(dest).parent_path(), ec);
+        } else if (!m_FileSystem.DeleteFile(dest, ec)) {
+            strErrorText += "Falha ao deletar: " + source + kCrLf;
+            ok = false;
+            continue;
+        }
+        // A failed move is a failure too: the new copy is about to be deleted
+        // with the temporary folder and the old one is already gone.
+        if (!m_FileSystem.MoveFile(source, dest, ec)) {
+            strErrorText += "Falha ao mover: " + source + " Error=" + ec.message() + kCrLf;
+            ok = false;
+        }
+    }
+    for (const std::string& name : entries.lstFolders) {
+        const std::string subFolder = currFolder + name + "/";
+        // Every sub-folder is placed, even after an earlier failure: its files
+        // would otherwise be deleted with it below.
+        const bool subOk = RecursiveDeleteAndInstall(installFolder, subFolder, tempFolder, strErrorText);
+        ok = ok && subOk;
+        m_FileSystem.DeleteFolder(FolderPath(subFolder));
+    }
+    return ok;
+}
+
+void TFilePlacement::MoveFolder(const std::string& strFrom, const std::string& strTo) {
+    const fs::path from = FolderPath(strFrom);
+    const fs::path to = FolderPath(strTo);
+    if (!IsRealFolder(from)) throw std::runtime_error("Folder not found: " + from.string());
+    if (PathExists(to)) throw std::runtime_error("Destination already exists: " + to.string());
+    std::error_code ec;
+    if (!m_FileSystem.CreateFolders(to.parent_path(), ec)) throw std::runtime_error(ec.message());
+    if (!m_FileSystem.RenameFolder(from, to, ec)) throw std::runtime_error(ec.message());
+}
+
+// True unless a folder that exists could not be moved aside.
+bool TFilePlacement::MoveAside(const std::string& strFolder) {
+    bool ok = true;
+    for (const std::string& name : KeptDatabaseFolders()) {
+        const std::string source = strFolder + "database/" + name;
+        try {
+            MoveFolder(source, strFolder + "database_backup/" + name);
+        } catch (const std::exception& e) {
+            AppendLog("BackupAndDeleteDatabaseFiles: Move (" + source + " Error=" + e.what());
+            if (PathExists(FolderPath(source))) ok = false;
+        }
+    }
+    return ok;
+}
+
+// True unless something set aside could not be moved back.
+bool TFilePlacement::MoveBack(const std::string& strFolder) {
+    bool ok = true;
+    for (const std::string& name : KeptDatabaseFolders()) {
+        const std::string source = strFolder + "database_backup/" + name;
+        try {
+            MoveFolder(source, strFolder + "database/" + name);
+        } catch (const std::exception& e) {
+            AppendLog("BackupAndDeleteDatabaseFiles: Restore (" + strFolder + "database/" + name + " Error=" + e.what());
+            if (PathExists(FolderPath(source))) ok = false;
+        }
+    }
+    return ok;
+}
+
+// A run that stopped between setting the user data aside and restoring it
+// leaves the only copy in "database_backup": bring it home before that folder
+// is cleared.
+void TFilePlacement::RecoverInterruptedBackup(const std::string& strFolder) {
+    for (const std::string& name : KeptDatabaseFolders()) {
+        const std::string source = strFolder + "database_backup/" + name;
+        const std::string dest = strFolder + "database/" + name;
+        if (!IsRealFolder(FolderPath(source)) || PathExists(FolderPath(dest))) continue;
+        try {
+            MoveFolder(source, dest);
+            AppendLog("BackupAndDeleteDatabaseFiles: Recovered (" + dest + ") from database_backup");
+        } catch (const std::exception& e) {
+            AppendLog("BackupAndDeleteDatabaseFiles: Recover (" + dest + " Error=" + e.what());
+        }
+    }
+}
+
+bool TFilePlacement::BackupAndDeleteDatabaseFiles(const std::string& strFolder) {
+    const std::string folder = WithSlash(strFolder);
+    const fs::path backup = FolderPath(folder + "database_backup");
+    // Whether "database_backup" holds the only copy of some user data.
+    bool bBackupHoldsData = false;
+
+    if (PathExists(backup)) {
+        RecoverInterruptedBackup(folder);
+        for (const std::string& name : KeptDatabaseFolders())
+            if (PathExists(backup / name) && !PathExists(FolderPath(folder + "database/" + name))) bBackupHoldsData = true;
+        if (bBackupHoldsData)
+            AppendLog("BackupAndDeleteDatabaseFiles: delete database_backup before backup Error=it holds user data "
+                      "that could not be recovered");
+        else if (!m_FileSystem.DeleteFolder(backup))
+            AppendLog("BackupAndDeleteDatabaseFiles: delete database_backup before backup Error=" + backup.string() +
+                      " could not be deleted");
+    }
+
+    const bool bAllAside = MoveAside(folder);
+
+    bool a = false;
+    if (bAllAside)
+        a = m_FileSystem.DeleteFolder(FolderPath(folder + "database"));
+    else
+        AppendLog("BackupAndDeleteDatabaseFiles: database folder kept, a user-data folder could not be set aside");
+
+    if (!MoveBack(folder)) bBackupHoldsData = true;
+
+    if (bBackupHoldsData) {
+        AppendLog("BackupAndDeleteDatabaseFiles: delete database_backup Error=" + backup.string() +
+                  " kept, it holds user data that could not be restored");
+        return false;
+    }
+    if (PathExists(backup) && !m_FileSystem.DeleteFolder(backup)) {
+        AppendLog("BackupAndDeleteDatabaseFiles: delete database_backup Error=" + backup.string() +
+                  " could not be deleted");
+        return false;
+    }
+    return a;
+}
+
+bool TFilePlacement::DeleteObsoleteDlls(const std::string& strInstallFolder, const std::vector<std::string>& lstKeep) {
+    const std::string dir = WithSlash(strInstallFolder);
+    if (!IsRealFolder(FolderPath(dir))) return true;
+    TFolderEntries entries;
+    try {
+        entries = ListFolder(dir);
+    } catch (const std::exception& e) {
+        AppendLog(std::string("TInstallerThread.DeleteObsoleteDlls: Exception: ") + e.what());
+        return false;
+    }
+    bool ok = true;
+    for (const std::string& name : entries.lstFiles) {
+        if (!EndsWithDll(name)) continue;
+        if (std::find(lstKeep.begin(), lstKeep.end(), name) != lstKeep.end()) continue;
+        std::error_code ec;
+        if (!m_FileSystem.DeleteFile(dir + name, ec)) {
+            AppendLog("TInstallerThread.DeleteObsoleteDlls: File=" + dir + name + " Error=" + ec.message());
+            ok = false;
+        }
+    }
+    return ok;
+}

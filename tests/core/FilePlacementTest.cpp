@@ -1,0 +1,283 @@
+#include <filesystem>
+#include <set>
+#include <string>
+#include <vector>
+
+#include <gtest/gtest.h>
+
+#include "engine/FilePlacement.h"
+#include "engine/PlacementFileSystem.h"
+#include "support/LogCapture.h"
+#include "support/TempDir.h"
+
+namespace fs = std::filesystem;
+
+namespace {
+
+bool IsInside(const fs::path& path, const fs::path& folder) {
+    const std::string p = path.lexically_normal().string();
+    const std::string f = folder.lexically_normal().string();
+    return p == f || p.starts_with(f.ends_with('/') ? f : f + "/");
+}
+
+// The machine's file system with files that behave as if another program held
+// them open: they cannot be deleted or moved, a folder holding one cannot be
+// renamed, and deleting such a folder removes everything else and fails. A
+// rename onto a listed destination fails too.
+class TLockingFileSystem : public TPlacementFileSystem {
+public:
+    std::set<fs::path> setLocked;
+    std::set<fs::path> setFailRenameTo;
+
+    bool RenameFolder(const fs::path& from, const fs::path& to, std::error_code& ec) override {
+        if (HoldsLocked(from) || setFailRenameTo.count(to.lexically_normal())) return Busy(ec);
+        return TPlacementFileSystem::RenameFolder(from, to, ec);
+    }
+    bool DeleteFolder(const fs::path& folder) override {
+        if (!HoldsLocked(folder)) return TPlacementFileSystem::DeleteFolder(folder);
+        RemoveAllButLocked(folder);
+        return false;
+    }
+    bool DeleteFile(const fs::path& file, std::error_code& ec) override {
+        if (setLocked.count(file.lexically_normal())) return Busy(ec);
+        return TPlacementFileSystem::DeleteFile(file, ec);
+    }
+    bool MoveFile(const fs::path& from, const fs::path& to, std::error_code& ec) override {
+        if (setLocked.count(from.lexically_normal())) return Busy(ec);
+        return TPlacementFileSystem::MoveFile(from, to, ec);
+    }
+
+private:
+    static bool Busy(std::error_code& ec) {
+        ec = std::make_error_code(std::errc::device_or_resource_busy);
+        return false;
+    }
+    bool HoldsLocked(const fs::path& folder) const {
+        for (const auto& locked : setLocked)
+            if (IsInside(locked, folder)) return true;
+        return false;
+    }
+    void RemoveAllButLocked(const fs::path& folder) {
+        for (const auto& entry : fs::directory_iterator(folder)) {
+            if (entry.is_directory() && !entry.is_symlink()) {
+                if (HoldsLocked(entry.path()))
+                    RemoveAllButLocked(entry.path());
+                else
+                    fs::remove_all(entry.path());
+            } else if (!setLocked.count(entry.path().lexically_normal())) {
+                fs::remove(entry.path());
+            }
+        }
+    }
+};
+
+std::string Slash(const fs::path& folder) { return folder.string() + "/"; }
+
+// Relative paths of the files under `folder` with their content, sorted.
+std::vector<std::string> Tree(const fs::path& folder) {
+    std::vector<std::string> lines;
+    if (!fs::exists(folder)) return lines;
+    for (const auto& entry : fs::recursive_directory_iterator(folder)) {
+        const std::string rel = fs::relative(entry.path(), folder).string();
+        lines.push_back(entry.is_directory() ? rel + "/" : rel + "=" + ReadFileText(entry.path()));
+    }
+    std::sort(lines.begin(), lines.end());
+    return lines;
+}
+
+class FilePlacementFixture : public testing::Test {
+protected:
+    LogCapture m_Log;
+    TempDir m_Root{"vxplace"};
+    fs::path m_Temp = m_Root / "temp_install_orladesk";
+    fs::path m_Install = m_Root / "OrlaDesk_a";
+    TLockingFileSystem m_Fs;
+    TFilePlacement m_Placement{m_Fs};
+
+    void WriteNewRelease() {
+        WriteFileText(m_Temp / "vantixchart.exe", "new exe");
+        WriteFileText(m_Temp / "locked.dll", "new dll");
+        WriteFileText(m_Temp / "sub" / "b.txt", "new b");
+        WriteFileText(m_Temp / "sub" / "deep" / "c.txt", "new c");
+    }
+    TPlacementResult Place() { return m_Placement.PlaceNewInstallation(Slash(m_Temp), Slash(m_Install)); }
+};
+
+const std::vector<std::string> kNewRelease{"locked.dll=new dll", "sub/", "sub/b.txt=new b", "sub/deep/",
+                                           "sub/deep/c.txt=new c", "vantixchart.exe=new exe"};
+
+TEST_F(FilePlacementFixture, NewInstallationIsOneRenameIntoAFreshFolder) {
+    WriteNewRelease();
+    const TPlacementResult result = Place();
+    EXPECT_TRUE(result.bOk);
+    EXPECT_EQ(result.strErrorText, "");
+    EXPECT_EQ(Tree(m_Install), kNewRelease);
+    EXPECT_FALSE(fs::exists(m_Temp));
+    EXPECT_EQ(m_Log.Matching("New Install Path="),
+              std::vector<std::string>{"TInstallerThread.WMUpdateProgress : New Install Path=" + Slash(m_Install)});
+    EXPECT_FALSE(m_Log.Contains("DeleteAndInstall"));
+}
+
+TEST_F(FilePlacementFixture, LeftoverFolderIsDeletedAndTheRenameRetried) {
+    WriteNewRelease();
+    WriteFileText(m_Install / "vantixchart.exe", "old exe");
+    WriteFileText(m_Install / "stale" / "old.txt", "old");
+    const TPlacementResult result = Place();
+    EXPECT_TRUE(result.bOk);
+    EXPECT_EQ(result.strErrorText, "");
+    EXPECT_EQ(Tree(m_Install), kNewRelease);
+    EXPECT_FALSE(fs::exists(m_Temp));
+    EXPECT_TRUE(m_Log.Contains("TInstallerThread.DeleteAndInstall InstallFolder=" + Slash(m_Install) +
+                               " Temp=" + Slash(m_Temp)));
+    EXPECT_FALSE(m_Log.Contains("RecursiveDeleteAndInstall"));
+}
+
+TEST_F(FilePlacementFixture, LockedOldFileKeepsItsCopyWhileEveryOtherFileIsReplaced) {
+    WriteNewRelease();
+    WriteFileText(m_Install / "vantixchart.exe", "old exe");
+    WriteFileText(m_Install / "locked.dll", "old dll");
+    WriteFileText(m_Install / "sub" / "b.txt", "old b");
+    WriteFileText(m_Install / "gone.txt", "old");
+    m_Fs.setLocked.insert((m_Install / "locked.dll").lexically_normal());
+
+    const TPlacementResult result = Place();
+
+    EXPECT_FALSE(result.bOk);
+    EXPECT_EQ(result.strErrorText, "Falha ao deletar: " + Slash(m_Temp) + "locked.dll\r\n");
+    EXPECT_EQ(Tree(m_Install), (std::vector<std::string>{"locked.dll=old dll", "sub/", "sub/b.txt=new b", "sub/deep/",
+                                                          "sub/deep/c.txt=new c", "vantixchart.exe=new exe"}));
+    EXPECT_FALSE(fs::exists(m_Temp));
+    EXPECT_TRUE(m_Log.Contains("TInstallerThread.RecursiveDeleteAndInstall: InstallFolder=" + Slash(m_Install) +
+                               " CurrFolder=" + Slash(m_Temp) + " Temp=" + Slash(m_Temp)));
+    EXPECT_TRUE(m_Log.Contains("TInstallerThread.RecursiveDeleteAndInstall: Copying to=" + Slash(m_Install) +
+                               "sub/deep/c.txt Source=" + Slash(m_Temp) + "sub/deep/c.txt"));
+}
+
+// A new file that cannot be moved must not count as placed: its old copy is
+// already deleted and the new one goes with the temporary folder.
+TEST_F(FilePlacementFixture, FileThatCannotBeMovedFailsThePlacement) {
+    WriteNewRelease();
+    WriteFileText(m_Install / "sub" / "b.txt", "old b");
+    m_Fs.setLocked.insert((m_Temp / "sub" / "b.txt").lexically_normal());
+
+    const TPlacementResult result = Place();
+
+    EXPECT_FALSE(result.bOk);
+    EXPECT_TRUE(result.strErrorText.starts_with("Falha ao mover: " + Slash(m_Temp) + "sub/b.txt Error="))
+        << result.strErrorText;
+    EXPECT_TRUE(result.strErrorText.ends_with("\r\n"));
+    EXPECT_EQ(ReadFileText(m_Install / "sub" / "deep" / "c.txt"), "new c");
+    EXPECT_EQ(ReadFileText(m_Install / "vantixchart.exe"), "new exe");
+}
+
+// --- the database folder of an update -------------------------------------
+
+class DatabaseFixture : public FilePlacementFixture {
+protected:
+    fs::path m_Db = m_Install / "database";
+    fs::path m_Backup = m_Install / "database_backup";
+
+    void SetUp() override {
+        WriteFileText(m_Db / "cotationgrid" / "grid.cfg", "grid");
+        WriteFileText(m_Db / "desktops" / "main.dsk", "desk");
+        WriteFileText(m_Db / "assetidlists" / "list.txt", "list");
+        WriteFileText(m_Db / "prices.dat", "release data");
+        WriteFileText(m_Db / "cache" / "x.bin", "release cache");
+    }
+    bool Run() { return m_Placement.BackupAndDeleteDatabaseFiles(Slash(m_Install)); }
+};
+
+const std::vector<std::string> kUserDataOnly{"assetidlists/", "assetidlists/list.txt=list", "cotationgrid/",
+                                             "cotationgrid/grid.cfg=grid", "desktops/", "desktops/main.dsk=desk"};
+
+TEST_F(DatabaseFixture, OnlyTheThreeUserDataFoldersSurvive) {
+    EXPECT_TRUE(Run());
+    EXPECT_EQ(Tree(m_Db), kUserDataOnly);
+    EXPECT_FALSE(fs::exists(m_Backup));
+    EXPECT_EQ(m_Log.CountContaining("BackupAndDeleteDatabaseFiles"), 0u);
+}
+
+TEST_F(DatabaseFixture, MissingUserDataFolderGivesOneMoveAndOneRestoreLine) {
+    fs::remove_all(m_Db / "desktops");
+    EXPECT_TRUE(Run());
+    EXPECT_EQ(Tree(m_Db), (std::vector<std::string>{"assetidlists/", "assetidlists/list.txt=list", "cotationgrid/",
+                                                     "cotationgrid/grid.cfg=grid"}));
+    const auto moves = m_Log.Matching("BackupAndDeleteDatabaseFiles: Move (");
+    const auto restores = m_Log.Matching("BackupAndDeleteDatabaseFiles: Restore (");
+    ASSERT_EQ(moves.size(), 1u);
+    ASSERT_EQ(restores.size(), 1u);
+    EXPECT_TRUE(moves[0].starts_with("BackupAndDeleteDatabaseFiles: Move (" + Slash(m_Install) + "database/desktops Error="));
+    EXPECT_TRUE(restores[0].starts_with("BackupAndDeleteDatabaseFiles: Restore (" + Slash(m_Install) +
+                                        "database/desktops Error="));
+    EXPECT_FALSE(fs::exists(m_Backup));
+}
+
+TEST_F(DatabaseFixture, StaleBackupLeftOverIsClearedFirst) {
+    WriteFileText(m_Backup / "cotationgrid" / "grid.cfg", "stale grid");
+    WriteFileText(m_Backup / "junk.txt", "junk");
+    EXPECT_TRUE(Run());
+    EXPECT_EQ(Tree(m_Db), kUserDataOnly);
+    EXPECT_FALSE(fs::exists(m_Backup));
+}
+
+// A run that stopped after setting the user data aside left its only copy in
+// database_backup; clearing that folder would lose it.
+TEST_F(DatabaseFixture, UserDataLeftInBackupByAnInterruptedRunIsRecovered) {
+    fs::remove_all(m_Db / "desktops");
+    WriteFileText(m_Backup / "desktops" / "main.dsk", "desk");
+    EXPECT_TRUE(Run());
+    EXPECT_EQ(Tree(m_Db), kUserDataOnly);
+    EXPECT_FALSE(fs::exists(m_Backup));
+}
+
+TEST_F(DatabaseFixture, DatabaseIsKeptWhenUserDataCannotBeSetAside) {
+    m_Fs.setLocked.insert((m_Db / "desktops" / "main.dsk").lexically_normal());
+    EXPECT_FALSE(Run());
+    EXPECT_EQ(ReadFileText(m_Db / "desktops" / "main.dsk"), "desk");
+    EXPECT_EQ(ReadFileText(m_Db / "cotationgrid" / "grid.cfg"), "grid");
+    EXPECT_EQ(ReadFileText(m_Db / "assetidlists" / "list.txt"), "list");
+    EXPECT_EQ(ReadFileText(m_Db / "prices.dat"), "release data");
+    EXPECT_TRUE(m_Log.Contains("BackupAndDeleteDatabaseFiles: Move (" + Slash(m_Install) + "database/desktops Error="));
+    EXPECT_TRUE(m_Log.Contains("database folder kept"));
+    EXPECT_FALSE(fs::exists(m_Backup));
+}
+
+TEST_F(DatabaseFixture, BackupIsKeptWhenUserDataCannotBeRestored) {
+    m_Fs.setFailRenameTo.insert((m_Db / "cotationgrid").lexically_normal());
+    EXPECT_FALSE(Run());
+    EXPECT_EQ(ReadFileText(m_Backup / "cotationgrid" / "grid.cfg"), "grid");
+    EXPECT_EQ(ReadFileText(m_Db / "desktops" / "main.dsk"), "desk");
+    EXPECT_FALSE(fs::exists(m_Db / "prices.dat"));
+    EXPECT_TRUE(m_Log.Contains("BackupAndDeleteDatabaseFiles: Restore (" + Slash(m_Install) +
+                               "database/cotationgrid Error="));
+}
+
+// --- libraries the new release no longer has ------------------------------
+
+TEST_F(FilePlacementFixture, ObsoleteTopLevelLibrariesAreDeleted) {
+    for (const char* name : {"a.dll", "b.dll", "c.dll", "D.DLL", "A.dll", "readme.txt", "dll", "sub/c.dll"})
+        WriteFileText(m_Install / name, name);
+    fs::create_directories(m_Install / "plugins.dll");
+
+    EXPECT_TRUE(m_Placement.DeleteObsoleteDlls(Slash(m_Install), {"a.dll", "b.dll"}));
+
+    // "*.dll" matches in any letter case, the keep-list only exactly, and
+    // neither sub-folders nor folders named like libraries are touched.
+    EXPECT_EQ(Tree(m_Install), (std::vector<std::string>{"a.dll=a.dll", "b.dll=b.dll", "dll=dll", "plugins.dll/",
+                                                          "readme.txt=readme.txt", "sub/", "sub/c.dll=sub/c.dll"}));
+}
+
+TEST_F(FilePlacementFixture, LibraryThatCannotBeDeletedGivesFalseAndTheOthersGo) {
+    WriteFileText(m_Install / "c.dll", "c");
+    WriteFileText(m_Install / "d.dll", "d");
+    m_Fs.setLocked.insert((m_Install / "c.dll").lexically_normal());
+    EXPECT_FALSE(m_Placement.DeleteObsoleteDlls(Slash(m_Install), {}));
+    EXPECT_EQ(Tree(m_Install), std::vector<std::string>{"c.dll=c"});
+    EXPECT_TRUE(m_Log.Contains("TInstallerThread.DeleteObsoleteDlls: File=" + Slash(m_Install) + "c.dll Error="));
+}
+
+TEST_F(FilePlacementFixture, MissingInstallFolderHasNoLibrariesToDelete) {
+    EXPECT_TRUE(m_Placement.DeleteObsoleteDlls(Slash(m_Install), {"a.dll"}));
+}
+
+}  // namespace
