@@ -128,13 +128,11 @@ std::optional<uint32_t> PickEntry(TBoundedFile& file, uint64_t directory, std::o
     const auto named = file.ReadLe<uint16_t>(directory + 12);
     const auto ids = file.ReadLe<uint16_t>(directory + 14);
     if (!named || !ids) return std::nullopt;
-    const uint32_t count = uint32_t(*named) + *ids;
-    for (uint32_t i = 0; i < count; ++i) {
-        const uint64_t entry = directory + 16 + uint64_t(i) * 8;
-        const auto name = file.ReadLe<uint32_t>(entry);
-        const auto target = file.ReadLe<uint32_t>(entry + 4);
-        if (!name || !target) return std::nullopt;
-        if (!wantedId || *name == *wantedId) return *target;
+    // One read for the whole table: a damaged count must not cost a read per entry.
+    std::vector<uint8_t> entries;
+    if (!file.ReadBytes(directory + 16, (uint64_t(*named) + *ids) * 8, entries)) return std::nullopt;
+    for (size_t at = 0; at < entries.size(); at += 8) {
+        if (!wantedId || Le32(&entries[at]) == *wantedId) return Le32(&entries[at + 4]);
     }
     return std::nullopt;
 }
