@@ -1,1 +1,115 @@
-int main() { return 0; }
+// The installer's entry point: log, single instance, command line, then the
+// help text, the window, or a run without a window.
+#include <unistd.h>
+
+#include <chrono>
+#include <cstdio>
+#include <cstdlib>
+#include <memory>
+
+#include "app/CommandLine.h"
+#include "app/ExitCode.h"
+#include "app/HeadlessRunner.h"
+#include "app/HelpText.h"
+#include "app/StartupFolder.h"
+#include "app/Texts.h"
+#include "diagnostics/Log.h"
+#include "diagnostics/MachineIdentity.h"
+#include "diagnostics/SystemDiagnostics.h"
+#include "diagnostics/SystemInfo.h"
+#include "engine/InstallerThread.h"
+#include "platform/Folders.h"
+#include "platform/InstanceGuard.h"
+#include "service/ProxySettings.h"
+
+#ifdef VX_HAVE_UI
+#include "ui/WindowApp.h"
+#endif
+
+namespace {
+
+#ifdef VX_HAVE_UI
+bool HasDisplay() {
+    for (const char* name : {"DISPLAY", "WAYLAND_DISPLAY", "QT_QPA_PLATFORM"}) {
+        const char* value = std::getenv(name);
+        if (value && *value) return true;
+    }
+    return false;
+}
+
+bool WindowAvailable() { return HasDisplay(); }
+#endif
+
+TEngineEnvironment EngineEnvironment(const TCommandLine& cmd) {
+    TEngineEnvironment env;
+    env.lstCommandLine = cmd.Words();
+    env.fnMachineIdHex = [] { return MachineIdHex(); };
+    env.fnOsDescription = [] { return FormatSystemDescription(OsVersion(), Is64BitWindows()); };
+    return env;
+}
+
+// The engine driven without a window: the same requests the window makes at
+// its creation, answered on the terminal. The engine is never told to quit and
+// may still be inside a handler, so the process ends here, once the run's
+// temporary folder is gone.
+[[noreturn]] void RunHeadless(const TCommandLine& cmd, TStartupFolder& folder) {
+    THeadlessRunner runner(cmd.InstallType(), stdout, isatty(STDOUT_FILENO));
+    TInstallerThread engine(runner, EngineEnvironment(cmd));
+    engine.Start();
+    engine.WaitStart();
+    engine.SetUnnatendedValues(cmd.Name(), cmd.InstallType());
+    engine.SetProxyConfig(ProxyFromSystem());
+    engine.VerifyPreviousInstall();
+    int code = runner.Run();
+    folder.Remove();
+    std::fflush(nullptr);
+    _exit(code);
+}
+
+int ShowHelp(const TCommandLine& cmd) {
+    std::string exe = cmd.Words().empty() ? "OrlaDesk" : cmd.Words()[0];
+    exe = exe.substr(exe.find_last_of('/') + 1);
+    THelpText help = BuildHelpText(exe, GetLanguage());
+#ifdef VX_HAVE_UI
+    if (WindowAvailable()) return RunHelpWindow(help);
+#endif
+    std::printf("%s", HelpTextForTerminal(help).c_str());
+    return 0;
+}
+
+int RunInstaller(const TCommandLine& cmd, TStartupFolder& folder) {
+#ifdef VX_HAVE_UI
+    if (WindowAvailable()) return RunMainWindow(cmd, EngineEnvironment(cmd), folder);
+#endif
+    if (cmd.InstallType() != citNone) RunHeadless(cmd, folder);
+    std::fprintf(stderr,
+                 "OrlaDesk: no display is available for the installer window.\n"
+                 "Run it on a desktop, or unattended with /install [name] or /update [name] (see /?).\n");
+    return ecUnexpected;
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+    auto start = std::chrono::system_clock::now();
+    ProcessLog().Open(UserTempFolder(), start);
+    SetLanguageFromEnvironment();
+    TCommandLine cmd = TCommandLine::FromArgv(argc, argv);
+
+    TInstanceGuard guard;
+    if (!guard.TryAcquire()) {
+        guard.RequestRaise();
+        // Calling software must not be told that an installation happened.
+        return cmd.InstallType() == citNone ? 0 : ecUnexpected;
+    }
+
+    bool showHelp = cmd.ShowHelp();
+    AppendLogSystemDiag();
+    if (showHelp) return ShowHelp(cmd);
+
+    TStartupFolder folder(start);
+    folder.Create();
+    int code = RunInstaller(cmd, folder);
+    folder.Remove();
+    return code;
+}
