@@ -18,7 +18,10 @@
 #include "diagnostics/SystemDiagnostics.h"
 #include "diagnostics/SystemInfo.h"
 #include "engine/InstallerThread.h"
+#include "app/Edition.h"
 #include "platform/Folders.h"
+#include "platform/Hives.h"
+#include "platform/ProcessList.h"
 #include "platform/InstanceGuard.h"
 #include "service/ProxySettings.h"
 
@@ -45,6 +48,14 @@ TEngineEnvironment EngineEnvironment(const TCommandLine& cmd) {
     env.lstCommandLine = cmd.Words();
     env.fnMachineIdHex = [] { return MachineIdHex(); };
     env.fnOsDescription = [] { return FormatSystemDescription(OsVersion(), Is64BitWindows()); };
+    env.hkcu = OpenCurrentUserHive();
+    env.processes = CreateProcessList();
+    env.pathAppData = AppDataFolder();
+    env.strServerUrl = edition::strDownloadServerUrl();
+    env.strInstallerVersionUrl = edition::strInstallerVersionUrl();
+    env.strLocalInstallerVersion =
+        std::to_string(VX_PRODUCT_VERSION_MAJOR) + "." + std::to_string(VX_PRODUCT_VERSION_MINOR);
+    env.bX64 = Is64BitWindows();
     return env;
 }
 

@@ -1,37 +1,64 @@
 #pragma once
 #include <atomic>
+#include <filesystem>
 #include <functional>
 #include <memory>
+#include <mutex>
 #include <string>
 #include <thread>
 #include <vector>
 
 #include "app/CommandLine.h"
+#include "engine/InstallationTarget.h"
+#include "engine/PlacementFileSystem.h"
+#include "engine/Registration.h"
+#include "engine/WorkQueues.h"
 #include "platform/MessageTarget.h"
+#include "platform/ProcessList.h"
+#include "platform/RegistryHive.h"
 #include "platform/ThreadMessageQueue.h"
 #include "service/ProxySettings.h"
+#include "workers/WorkerHost.h"
+
+class THttpClient;
+class TDownloadThread;
+class TExtractThread;
 
 // What the engine needs from the machine, passed in so that tests can replace it.
 struct TEngineEnvironment {
-    std::vector<std::string> lstCommandLine;          // every word, the program's path first
-    std::function<std::string()> fnMachineIdHex;      // eight upper-case hexadecimal digits
-    std::function<std::string()> fnOsDescription;     // the system's name and version
+    std::vector<std::string> lstCommandLine;       // every word, the program's path first
+    std::function<std::string()> fnMachineIdHex;   // eight upper-case hexadecimal digits
+    std::function<std::string()> fnOsDescription;  // the system's name and version
+    std::shared_ptr<IRegistryHive> hkcu;           // the current user's hive
+    std::shared_ptr<IProcessList> processes;
+    std::filesystem::path pathAppData;             // the roaming application-data folder
+    std::string strServerUrl;                      // the download service root
+    std::string strInstallerVersionUrl;            // folder of the installer's version.txt
+    std::string strLocalInstallerVersion;          // "major.minor" of this installer
+    bool bX64 = true;                              // ask for the 64-bit release
+    // The file operations of placement; the real file system when empty.
+    std::shared_ptr<IPlacementFileSystem> placementFs;
+    // Test knobs: how long the progress loop sleeps between reports, and the
+    // memory budget of packages waiting to be unpacked.
+    std::chrono::milliseconds tProgressInterval{50};
+    uint64_t nPackageBudget = 256ull << 20;
 };
 
 // The installer engine: one long-lived thread with its own message queue that
 // performs every step of an installation, an update or a repair, one message
 // at a time, in the order posted.
 //
-// Threads: the constructor, Start, WaitStart and the posting operations run on
-// the window's thread; every handler runs on the engine thread. Nothing raised
-// inside a handler escapes the thread: it is logged, reported silently and
-// turned into an abort.
-class TInstallerThread {
+// Threads: the constructor, Start, WaitStart, the posting operations and
+// UndoInstall run on the window's thread; every handler runs on the engine
+// thread; the worker operations (IWorkerHost) run on worker threads. Nothing
+// raised inside a handler escapes the thread: it is logged, reported silently
+// and turned into an abort.
+class TInstallerThread : public IWorkerHost {
 public:
     TInstallerThread(IMessageTarget& mainHandle, TEngineEnvironment environment);
-    // Ends the loop and joins the thread (the program itself never does this:
-    // the engine ends with the process).
-    ~TInstallerThread();
+    // Stops the workers, ends the loop and joins the thread (the program itself
+    // never does this: the engine ends with the process).
+    ~TInstallerThread() override;
     TInstallerThread(const TInstallerThread&) = delete;
     TInstallerThread& operator=(const TInstallerThread&) = delete;
 
@@ -46,17 +73,33 @@ public:
     void SetProxyConfig(const TProxySettings& proxy);
     void VerifyPreviousInstall();
     void VerifyInstallerHasUpdate();
+    // The user cancelled a new installation: stop everything and remove the
+    // temporary install folder (a bounded number of attempts). Window thread.
+    void UndoInstall();
 
-    // Posts the abort messages; used by a worker that gives up. It does not
-    // stop the workers or touch the suspension flag.
-    void AbortUnexpectedError();
-
-    bool bInstallSuspended() const { return m_bInstallationSuspended.load(); }
-    TCmdInstallType GetInstallType() const { return m_CmdInstall.load(); }
     // The support code: machine identifier, "_", start time as dd-mm-hh-nn.
     std::string Identifier() const;
-    // Settings of the engine's own HTTP client; engine thread, or before workers start.
-    TProxySettings GetProxySettings() const { return m_ProxySettings; }
+
+    // IWorkerHost
+    PFileToDownload WaitDownloadItem(std::chrono::milliseconds timeout) override;
+    PFileToDownload WaitExtractionItem(std::chrono::milliseconds timeout) override;
+    void EnqueueItemForDownload(PFileToDownload item) override;
+    void EnqueueItemForExtraction(PFileToDownload item) override;
+    void UpdateTotalDownloaded(int64_t delta) override;
+    void IncrementValidatedCount() override;
+    void DecrementWorkerActiveCount() override;
+    void AddFailedMd5Info(const std::string& info) override;
+    void AbortUnexpectedError() override;
+    bool bInstallSuspended() const override { return m_bInstallationSuspended.load(); }
+    bool SuspendInstallation() override;
+    void SetMd5Failed() override { m_bMd5ValidationFailed.store(true); }
+    bool IsNewInstall() const override { return m_bNewInstall.load(); }
+    TCmdInstallType GetInstallType() const override { return m_CmdInstall.load(); }
+    std::string InstallPath() const override;
+    std::string TempDownloadPath() const override;
+    TProxySettings GetProxySettings() const override;
+    TMemoryBudget& PackageBudget() override { return m_PackageBudget; }
+    IMessageTarget& MainHandle() override { return m_MainHandle; }
 
 private:
     void Execute();
@@ -65,11 +108,38 @@ private:
     void Dispatch(TMessage& msg);
     void HandleFailure(const TMessage& msg, const std::exception& e);
 
+    // Start-up and target
     void WMSetProxyConfig(TMessage& msg);
     void WMSetUnnatendedValues(TMessage& msg);
+    void WMVerifyPreviousInstall();
+    void StartUnattended(const std::vector<std::string>& found);
+    void WMSetInstallName(TMessage& msg);
+    void WMSetNewInstall();
+    void WMSetUpdateOnly();
+    void EndUnattended(int exitCode);
+    // Download run
+    void WMSetupDownloads();
+    void VersionQueryFailed(const std::string& text);
+    void CreateWorkers();
+    void WMStartDownloadThreads();
+    void WMStartExtractThreads();
+    void WMUpdateProgress();
+    uint64_t ProgressDone() const;
+    void FinishRun();
+    void PlaceNewInstallation();
+    void WriteRegistry();
+    void CreateShortcuts();
+    void RegistrationFailed(const std::string& where, const std::exception& e);
+    TRegistrationRequest RegistrationRequest() const;
+    void WMRetry();
+    void WMRunVantix();
+    void VerifyInstallerUpdate();
+    // Abort
     void WMAbortInstallation();
     void PostAbortMessages();
     void StopWorkers();
+    void PostStartingText();
+    void PostProgressText();
 
     IMessageTarget& m_MainHandle;
     TEngineEnvironment m_Environment;
@@ -78,9 +148,33 @@ private:
     std::atomic<bool> m_bGetMessageReady{false};
 
     std::string m_strIdentifier;  // written once before m_bGetMessageReady
+    std::unique_ptr<THttpClient> m_NetHttpClient;
+    mutable std::mutex m_csProxy;  // workers read the settings while the engine may replace them
     TProxySettings m_ProxySettings;
     std::atomic<TCmdInstallType> m_CmdInstall{citNone};
     std::string m_strCmdName;
-    std::atomic<bool> m_bInstallationSuspended{false};
     uint32_t m_nWMUpdateProgressCount = 0;
+
+    TInstallationTarget m_Target;
+    std::atomic<bool> m_bNewInstall{false};
+    mutable std::mutex m_csTarget;  // the paths below change between runs, workers read them
+    std::string m_strTempDownloadPath;
+    std::string m_strInstallPath;
+
+    TWorkQueues m_Queues;
+    TMemoryBudget m_PackageBudget;
+    mutable std::mutex m_csWorkers;
+    std::vector<std::unique_ptr<TDownloadThread>> m_TDownloadThreads;
+    std::vector<std::unique_ptr<TExtractThread>> m_TExtractThreads;
+    uint64_t m_nDownloadSize = 0;
+    uint64_t m_nProgressSize = 0;
+    uint64_t m_nFileExtractedProgress = 0;
+    int m_nVersionQueryFailures = 0;
+    // A run is set up once the release was read; a retry before that asks again.
+    bool m_bDownloadsSetUp = false;
+
+    std::atomic<bool> m_bInstallationSuspended{false};
+    std::atomic<bool> m_bMd5ValidationFailed{false};
+    std::mutex m_csFailedMd5;
+    std::vector<std::string> m_strlstFailedMd5;
 };

@@ -3,13 +3,18 @@
 #include "app/Texts.h"
 #include "engine/InstallerThread.h"
 #include "engine/MessageIds.h"
+#include "platform/RegistryHiveSqlite.h"
 #include "support/LogCapture.h"
 #include "support/RecordingTarget.h"
 
 namespace {
 
-TEngineEnvironment TestEnvironment() {
+TEngineEnvironment TestEnvironment(const TempDir& dir) {
     TEngineEnvironment env;
+    env.hkcu = std::make_shared<TRegistryHiveSqlite>(dir / "hkcu.sqlite", false);
+    env.processes = CreateProcessList();
+    env.pathAppData = dir / "appdata";
+    env.strServerUrl = "http://127.0.0.1:9";
     env.lstCommandLine = {"OrlaDesk"};
     env.fnMachineIdHex = [] { return std::string("0A1B2C3D"); };
     env.fnOsDescription = [] { return std::string("Test OS 1.0"); };
@@ -19,7 +24,7 @@ TEngineEnvironment TestEnvironment() {
 class InstallerThreadTest : public ::testing::Test {
 protected:
     void SetUp() override {
-        engine = std::make_unique<TInstallerThread>(window, TestEnvironment());
+        engine = std::make_unique<TInstallerThread>(window, TestEnvironment(dir));
         engine->Start();
         engine->WaitStart();
     }
@@ -34,6 +39,7 @@ protected:
     void PostFailingMessage() { engine->PostThreadMessage(WM_SET_PROXY_CONFIG); }
 
     LogCapture log;
+    TempDir dir;
     RecordingTarget window;
     std::unique_ptr<TInstallerThread> engine;
 };
