@@ -3,8 +3,8 @@
 #include <vector>
 
 // The shell's "open": an executable file is started on its own; anything else
-// (a web address, a document) is handed to xdg-open, which picks the user's
-// program for it. Either way the started process is detached: its own session,
+// (a web address, a document, an executable the kernel cannot run) is handed to
+// xdg-open, which picks the user's program for it. Either way the started process is detached: its own session,
 // standard streams on /dev/null, and never a child of ours, so it leaves no
 // zombie and survives the installer. True when the program was started; a
 // failure inside the started program is not seen. Any thread.

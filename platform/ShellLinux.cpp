@@ -124,14 +124,16 @@ bool SpawnDetached(const std::vector<std::string>& args) {
 
 bool ShellOpen(const std::string& target) {
     if (target.empty()) return false;
+    std::error_code ec;
     if (IsExecutableFile(target)) {
         // A bare file name would be looked up in $PATH; the target is a file here.
         const std::string path = target.find('/') == std::string::npos ? "./" + target : target;
-        return SpawnDetached({path});
+        if (SpawnDetached({path})) return true;
+        // The kernel cannot run it (a Windows image, say); the desktop may know
+        // a program that can.
     }
-    // A local document goes by absolute path, so that a name starting with "-"
+    // A local file goes by absolute path, so that a name starting with "-"
     // cannot pass for an option of xdg-open.
-    std::error_code ec;
     if (fs::exists(target, ec)) return SpawnDetached({"xdg-open", fs::absolute(target, ec).string()});
     return SpawnDetached({"xdg-open", target});
 }

@@ -58,7 +58,7 @@ std::vector<std::string> OwnChildren() {
     return pids;
 }
 
-class ShellFixture : public testing::Test {
+class Shell : public testing::Test {
 protected:
     void SetUp() override {
         // A stand-in for xdg-open, found first in PATH, so no real program opens anything.
@@ -72,7 +72,7 @@ protected:
     TScopedEnv m_Env;
 };
 
-TEST_F(ShellFixture, ExecutableStartsDetachedInItsOwnSession) {
+TEST_F(Shell, ExecutableStartsDetachedInItsOwnSession) {
     const fs::path marker = m_Dir / "marker";
     WriteScript(m_Dir / "app.sh", ReportingScript(marker));
     ASSERT_TRUE(ShellOpen((m_Dir / "app.sh").string()));
@@ -85,7 +85,7 @@ TEST_F(ShellFixture, ExecutableStartsDetachedInItsOwnSession) {
     EXPECT_FALSE(fs::exists(m_Dir / "opened")) << "an executable is not handed to xdg-open";
 }
 
-TEST_F(ShellFixture, SpawnLeavesNoChildToReap) {
+TEST_F(Shell, SpawnLeavesNoChildToReap) {
     const fs::path marker = m_Dir / "marker";
     WriteScript(m_Dir / "app.sh", ReportingScript(marker) + "sleep 1\n");
     ASSERT_TRUE(SpawnDetached({(m_Dir / "app.sh").string()}));
@@ -99,13 +99,13 @@ TEST_F(ShellFixture, SpawnLeavesNoChildToReap) {
     }
 }
 
-TEST_F(ShellFixture, WebAddressGoesToXdgOpenUnchanged) {
+TEST_F(Shell, WebAddressGoesToXdgOpenUnchanged) {
     const std::string url = "https://www.orladesk.invalid/contrato-vantix?a=1&b=2";
     ASSERT_TRUE(ShellOpen(url));
     EXPECT_EQ(Lines(WaitForMarker(m_Dir / "opened")), std::vector<std::string>{url});
 }
 
-TEST_F(ShellFixture, DocumentGoesToXdgOpenByAbsolutePath) {
+TEST_F(Shell, DocumentGoesToXdgOpenByAbsolutePath) {
     WriteFileText(m_Dir / "-leia me.txt", "text");
     const fs::path old = fs::current_path();
     fs::current_path(m_Dir.path());
@@ -115,7 +115,14 @@ TEST_F(ShellFixture, DocumentGoesToXdgOpenByAbsolutePath) {
     EXPECT_EQ(Lines(WaitForMarker(m_Dir / "opened")), std::vector<std::string>{(m_Dir / "-leia me.txt").string()});
 }
 
-TEST_F(ShellFixture, FailuresToStartAreReported) {
+TEST_F(Shell, ExecutableTheKernelCannotRunGoesToXdgOpen) {
+    WriteFileText(m_Dir / "vantixchart.exe", "MZ not for this kernel");
+    fs::permissions(m_Dir / "vantixchart.exe", fs::perms::owner_all);
+    ASSERT_TRUE(ShellOpen((m_Dir / "vantixchart.exe").string()));
+    EXPECT_EQ(Lines(WaitForMarker(m_Dir / "opened")), std::vector<std::string>{(m_Dir / "vantixchart.exe").string()});
+}
+
+TEST_F(Shell, FailuresToStartAreReported) {
     WriteFileText(m_Dir / "garbage.bin", "\x7f" "ELF not really");
     fs::permissions(m_Dir / "garbage.bin", fs::perms::owner_all);
     EXPECT_FALSE(SpawnDetached({(m_Dir / "garbage.bin").string()})) << "exec failure must be seen";
