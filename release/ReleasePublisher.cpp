@@ -51,7 +51,7 @@ std::vector<std::int32_t> ParseDottedNumbers(const std::string& text, std::size_
     for (const std::string& part : parts)
         numbers.push_back(ParseNumber(part, std::numeric_limits<std::int32_t>::max()));
     if (parts.size() != count || std::find(numbers.begin(), numbers.end(), -1) != numbers.end())
-        throw TPublishError(what + " \"" + text + "\" is not " + std::to_string(count) +
+        throw TPublishError(what + " \"" + text + "\" is not " + (count == 4 ? "four" : "two") +
                             " whole numbers separated by points");
     return numbers;
 }
@@ -244,6 +244,9 @@ void CheckSharedNames(const std::vector<TSourceFile>& files, const std::vector<s
 }
 
 TCompressedData Compress(std::string_view data, TPackCompression compression) {
+    // libarchive (3.6) fails on an LZMA entry that holds nothing; an empty file
+    // gains nothing from compression anyway.
+    if (data.empty()) return CompressForZip(data, ZipMethod::zmStore);
     switch (compression) {
         case TPackCompression::pcLzma:
             return CompressForZip(data, ZipMethod::zmLzma);

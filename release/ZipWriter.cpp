@@ -68,7 +68,7 @@ std::uint32_t Crc32(std::string_view data) {
 std::string RawDeflate(std::string_view data) {
     z_stream zs{};
     // Negative window bits: a raw stream without zlib header, as zip wants it.
-    if (deflateInit2(&zs, 9, Z_DEFLATED, -15, 9, Z_DEFAULT_STRATEGY) != Z_OK)
+    if (deflateInit2(&zs, Z_DEFAULT_COMPRESSION, Z_DEFLATED, -15, 8, Z_DEFAULT_STRATEGY) != Z_OK)
         throw std::runtime_error("zlib: deflateInit2 failed");
     std::string out;
     out.resize(deflateBound(&zs, static_cast<uLong>(std::min<std::size_t>(data.size(), 0xFFFFFFFFu))) + 64);

@@ -33,7 +33,7 @@ struct TCompressedData {
     std::string strBytes;  // what follows the local header: compressed stream, or the data itself
 };
 
-// Compresses `data` with `method`: raw Deflate (zlib, level 9) for method 8; for
+// Compresses `data` with `method`: raw Deflate (zlib, default level) for method 8; for
 // method 14 the zip LZMA framing (SDK version, property size, the five property
 // bytes) and a raw LZMA1 stream ended by its end marker. Throws
 // std::runtime_error when a library fails.
