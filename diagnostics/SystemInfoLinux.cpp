@@ -106,15 +106,13 @@ TOsVersion OsVersionFrom(std::string_view osRelease, std::string_view kernelRele
     TOsVersion os;
     os.strName = OsReleaseName(osRelease);
     os.strProductType = "Workstation";
+    // "6.1.0-18-amd64": the numbers up to the first character that is neither digit nor point.
     uint32_t* numbers[] = {&os.nMajor, &os.nMinor, &os.nBuild};
     const char* p = kernelRelease.data();
     const char* end = p + kernelRelease.size();
     for (uint32_t* number : numbers) {
         auto [next, ec] = std::from_chars(p, end, *number);
-        if (ec != std::errc() || next == end || *next != '.') {
-            if (ec != std::errc()) *number = 0;
-            break;
-        }
+        if (ec != std::errc() || next == end || *next != '.') break;
         p = next + 1;
     }
     return os;
