@@ -74,6 +74,14 @@ bool TInstallationTarget::ContainsKey(const std::vector<std::string>& found, con
     return std::any_of(found.begin(), found.end(), [&](const std::string& k) { return Lower(k) == wanted; });
 }
 
+std::string TInstallationTarget::RegisteredName(const std::vector<std::string>& found, const std::string& cmdName) {
+    const std::string wanted = Lower(WantedKey(cmdName));
+    const std::string prefix = std::string(edition::strProductRegName) + "_";
+    for (const auto& key : found)
+        if (Lower(key) == wanted) return key.starts_with(prefix) ? key.substr(prefix.size()) : "";
+    return cmdName;
+}
+
 bool TInstallationTarget::IsProcessRunning(const IProcessList& processes, const std::string& path) {
     const std::string wanted = Lower(path);
     const std::string wantedName = Lower(std::filesystem::path(path).filename().string());

@@ -38,6 +38,9 @@ public:
     static std::string WantedKey(const std::string& cmdName);
     // Whether `key` is in `found`, ignoring letter case.
     static bool ContainsKey(const std::vector<std::string>& found, const std::string& key);
+    // The name of the found installation that `cmdName` asks for, as registered
+    // (its letter case may differ); `cmdName` itself when none matches.
+    static std::string RegisteredName(const std::vector<std::string>& found, const std::string& cmdName);
     // Whether a running process executes the file `path` (its executable or a
     // module mapped from that very file).
     static bool IsProcessRunning(const IProcessList& processes, const std::string& path);

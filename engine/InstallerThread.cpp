@@ -225,7 +225,9 @@ void TInstallerThread::StartUnattended(const std::vector<std::string>& found) {
     bool install = m_CmdInstall.load() == citInstall;
     if (install && exists) return EndUnattended(ecNameAlreadyInstalled);
     if (!install && !exists) return EndUnattended(ecNoSuchInstallation);
-    m_Target.SetName(m_strCmdName);
+    // Names match without regard to letter case, but folder names on this
+    // platform do not: an update works on the installation as registered.
+    m_Target.SetName(install ? m_strCmdName : TInstallationTarget::RegisteredName(found, m_strCmdName));
     {
         std::lock_guard lock(m_csTarget);
         m_strInstallPath = m_Target.InstallPath();

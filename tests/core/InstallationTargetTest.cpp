@@ -64,6 +64,10 @@ TEST(InstallationTargetKeys, WantedKeyAndCaseInsensitiveLookup) {
     EXPECT_EQ(TInstallationTarget::WantedKey("a"), "OrlaDesk_a");
     EXPECT_TRUE(TInstallationTarget::ContainsKey({"OrlaDesk_Casa"}, "orladesk_casa"));
     EXPECT_FALSE(TInstallationTarget::ContainsKey({"OrlaDesk_a"}, "OrlaDesk"));
+    EXPECT_EQ(TInstallationTarget::RegisteredName({"OrlaDesk", "OrlaDesk_Casa"}, "CASA"), "Casa");
+    EXPECT_EQ(TInstallationTarget::RegisteredName({"OrlaDesk"}, "OrlaDesk"), "");
+    EXPECT_EQ(TInstallationTarget::RegisteredName({"OrlaDesk"}, ""), "");
+    EXPECT_EQ(TInstallationTarget::RegisteredName({"OrlaDesk_x"}, "y"), "y");
 }
 
 TEST(InstallationTargetProcesses, OnlyTheInstalledExecutableCounts) {

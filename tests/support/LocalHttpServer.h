@@ -45,8 +45,12 @@ struct Response;
 //   tStall, then the rest; set tStall longer than the client's low-speed limit;
 // - ResetMidBody: headers and the first half of the body, then the connection
 //   is reset (RST, not an orderly close).
-// Stalls end early when the server stops, so a stalled test never delays the
-// teardown by more than a moment.
+// Stalls end early when the server stops, and Stop ends the connections that
+// clients keep alive, so a teardown never waits.
+//
+// Note: httplib gzip-compresses text/* bodies on its own when the client
+// accepts gzip; give a reply another content type (the default
+// application/octet-stream) when the exact bytes on the wire matter.
 //
 // Thread rule: Route, Requests and the other calls may be made from any thread
 // while the server runs; handlers run on the server's worker threads.
@@ -56,7 +60,7 @@ struct TRecordedRequest {
     std::string strQuery;  // without "?"
     // Every header the client sent, names as received, in the server's order
     // (sorted by name without regard to case; duplicates kept).
-    std::vector<std::pair<std::string, std::string>> lstHeaders;
+    std::vector<std::pair<std::string, std::string>> lstHeaders = {};
     std::string strBody;
     int nRemotePort = 0;  // equal ports: the same connection was reused
 
@@ -71,7 +75,7 @@ struct TReply {
     int nStatus = 200;
     std::string strBody;
     std::string strContentType = "application/octet-stream";
-    std::vector<std::pair<std::string, std::string>> lstHeaders;
+    std::vector<std::pair<std::string, std::string>> lstHeaders = {};
     TFault Fault = TFault::None;
     size_t nShortBy = 1;
     std::chrono::milliseconds tStall{0};
@@ -108,6 +112,8 @@ private:
     void Handle(const httplib::Request& request, httplib::Response& response);
     void Stall(std::chrono::milliseconds tStall);
     void ResetConnection(int nRemotePort);
+    // nRemotePort 0: every connection accepted by this server.
+    void ForEachConnection(const std::function<void(int fd)>& action, int nRemotePort = 0);
 
     std::unique_ptr<httplib::Server> m_pServer;
     std::thread m_Thread;

@@ -1,0 +1,251 @@
+// The engine driven through whole runs against an in-process server, with a
+// recording window: frames, texts, files, registry and exit codes.
+#include <gtest/gtest.h>
+
+#include "app/ExitCode.h"
+#include "app/Texts.h"
+#include "engine/InstallerThread.h"
+#include "engine/MessageIds.h"
+#include "platform/RegistryHiveSqlite.h"
+#include "support/LogCapture.h"
+#include "support/RecordingTarget.h"
+#include "support/TestRelease.h"
+#include "support/TestZip.h"
+#include "workers/ExtractThread.h"
+
+namespace {
+
+using namespace std::chrono_literals;
+
+class EngineRun : public ::testing::Test {
+protected:
+    void SetUp() override {
+        SetExitCode(0);
+        TExtractThread::ResetCreateFailureFlag();
+        release.Add("vantixchart.exe", std::string(5000, 'x'));
+        release.Add("a.dll", "library a");
+        release.Add("bin\\data.txt", "some data");
+        release.Add("database\\desktops\\d.json", "{}");
+        release.Add("other.dll", "not ours", "otherproduct");
+    }
+    void TearDown() override {
+        engine.reset();
+        SetExitCode(0);
+    }
+
+    void StartEngine(TCmdInstallType mode = citNone, const std::string& name = "") {
+        TEngineEnvironment env;
+        env.lstCommandLine = {"OrlaDesk"};
+        env.fnMachineIdHex = [] { return std::string("0A1B2C3D"); };
+        env.fnOsDescription = [] { return std::string("Test OS"); };
+        env.hkcu = hive;
+        env.processes = CreateProcessList();
+        env.pathAppData = dir / "appdata";
+        env.strServerUrl = server.BaseUrl();
+        env.bX64 = false;
+        env.tProgressInterval = 5ms;
+        engine = std::make_unique<TInstallerThread>(window, std::move(env));
+        engine->Start();
+        engine->WaitStart();
+        engine->SetUnnatendedValues(name, mode);
+        engine->SetProxyConfig(TProxySettings{});
+        engine->VerifyPreviousInstall();
+    }
+    void InstallInteractively() {
+        StartEngine();
+        ASSERT_TRUE(WaitForFrame(fiInstall));
+        engine->PostThreadMessage(WM_SET_NEW_INSTALL);
+        engine->PostThreadMessage(WM_SETUP_DOWNLOADS);
+    }
+    bool WaitForFrame(int frame, std::chrono::milliseconds timeout = 30s) {
+        return window.WaitFor(
+            [&](const std::vector<TMessage>& all) {
+                for (auto& m : all)
+                    if (m.message == WM_CHANGE_VISIBLE_FRAME && int(m.wParam) == frame) return true;
+                return false;
+            },
+            timeout);
+    }
+    bool WaitForQuit() { return window.WaitForCount(WM_QUIT, 1, 30s); }
+    std::filesystem::path InstallFolder(const std::string& name = "") const {
+        return dir / "appdata/Corvane" / (name.empty() ? std::string("OrlaDesk") : "OrlaDesk_" + name);
+    }
+
+    LogCapture log;
+    TempDir dir;
+    std::shared_ptr<TRegistryHiveSqlite> hive = std::make_shared<TRegistryHiveSqlite>(dir / "hkcu.sqlite", false);
+    LocalHttpServer server;
+    TestRelease release{server};
+    RecordingTarget window;
+    std::unique_ptr<TInstallerThread> engine;
+};
+
+TEST_F(EngineRun, InteractiveInstallEndsOnTheDoneFrameWithEverythingInPlace) {
+    release.Publish();
+    InstallInteractively();
+    ASSERT_TRUE(WaitForFrame(fiInstallDone));
+    EXPECT_EQ(window.Frames(), (std::vector<int>{fiInstall, fiInstallDone}));
+    EXPECT_EQ(ReadFileText(InstallFolder() / "bin/data.txt"), "some data");
+    EXPECT_EQ(ReadFileText(InstallFolder() / "database/desktops/d.json"), "{}");
+    EXPECT_FALSE(std::filesystem::exists(InstallFolder() / "other.dll")) << "another product's file";
+    EXPECT_FALSE(std::filesystem::exists(dir / "appdata/Corvane/temp_install_orladesk"));
+    EXPECT_EQ(hive->ReadString("Software\\Corvane\\OrlaDesk\\1.0", "Dir"), InstallFolder().string() + "/");
+    auto progressTexts = window.Messages(WM_SET_PROGRESS_MSG);
+    ASSERT_GE(progressTexts.size(), 2u);
+    EXPECT_EQ(progressTexts.front().text, txtInstalling);
+    EXPECT_EQ(progressTexts.back().text, FinishingStatusText(GetLanguage()));
+    auto progress = window.Messages(WM_SET_PROGRESS);
+    ASSERT_FALSE(progress.empty());
+    EXPECT_EQ(progress.front().wParam, 0u);
+    EXPECT_GT(progress.front().lParam, 0);
+    EXPECT_EQ(release.PackageRequests(), 4);
+    EXPECT_EQ(release.PackageHits("other.dll"), 0);
+}
+
+TEST_F(EngineRun, TwoFailingFilesGiveOneRetryFrameAndTheRetryResumes) {
+    release.Publish();
+    server.Route(release.PackagePath("a.dll"), TReply{404, "gone"});
+    server.Route(release.PackagePath("bin\\data.txt"), TReply{503, "busy"});
+    InstallInteractively();
+    ASSERT_TRUE(WaitForFrame(fiRetry));
+    std::this_thread::sleep_for(200ms);
+    EXPECT_EQ(window.Count(WM_SET_RETRY_MSG), 1u);
+    EXPECT_EQ(window.Messages(WM_SET_RETRY_MSG).front().text, txtCheckConnection);
+    EXPECT_EQ(release.PackageHits("a.dll"), 3);
+    EXPECT_EQ(release.PackageHits("bin\\data.txt"), 3);
+    EXPECT_EQ(log.CountContaining("retry limit reached | Try=3"), 2u);
+
+    release.Publish();  // the server recovers
+    engine->PostThreadMessage(WM_RETRY);
+    ASSERT_TRUE(WaitForFrame(fiInstallDone));
+    EXPECT_EQ(release.PackageHits("a.dll"), 4) << "the failed record is fetched again from try 0";
+    EXPECT_EQ(ReadFileText(InstallFolder() / "a.dll"), "library a");
+    EXPECT_EQ(window.Frames(), (std::vector<int>{fiInstall, fiRetry, fiInstallDone}));
+}
+
+TEST_F(EngineRun, TransientFaultsCostOneTryEach) {
+    release.Publish();
+    // Each of three files fails once in its own way, then answers.
+    for (auto [path, fault] : std::vector<std::pair<std::string, TReply::TFault>>{
+             {"bin\\data.txt", TReply::TFault::ResetMidBody},
+             {"a.dll", TReply::TFault::ShortBody},
+             {"vantixchart.exe", TReply::TFault::NoContentLength}}) {
+        std::string zip = release.Package(path);
+        server.Route(release.PackagePath(path), [zip, fault = fault](const TRecordedRequest&, int hit) {
+            TReply reply{200, zip};
+            if (hit == 0) reply.Fault = fault;
+            return reply;
+        });
+    }
+    InstallInteractively();
+    ASSERT_TRUE(WaitForFrame(fiInstallDone));
+    EXPECT_EQ(window.Count(WM_SET_RETRY_MSG), 0u);
+    EXPECT_EQ(ReadFileText(InstallFolder() / "bin/data.txt"), "some data");
+    EXPECT_EQ(ReadFileText(InstallFolder() / "a.dll"), "library a");
+    EXPECT_EQ(log.CountContaining("TDownloadThread.DownloadSingleFile: Try=1 "), 3u);
+}
+
+TEST_F(EngineRun, ForeignBodyAndWrongMd5) {
+    release.Publish();
+    // A body that is not a zip goes back to download with one more try, and
+    // after three such tries the retry frame shows.
+    server.Route(release.PackagePath("a.dll"), TReply{200, std::string(release.Package("a.dll").size(), 'z')});
+    // A package of the right size whose content does not match its name is kept and reported.
+    std::string wrong = MakeTestZip({{"data.txt", "some datX"}});
+    ASSERT_EQ(wrong.size(), release.Package("bin\\data.txt").size());
+    server.Route(release.PackagePath("bin\\data.txt"), TReply{200, wrong});
+    InstallInteractively();
+    ASSERT_TRUE(WaitForFrame(fiRetry));
+    EXPECT_EQ(release.PackageHits("a.dll"), 3);
+    EXPECT_EQ(log.CountContaining("TExtractThread.Execute: Exception="), 3u);
+    server.Route(release.PackagePath("a.dll"), TReply{200, release.Package("a.dll")});
+    engine->PostThreadMessage(WM_RETRY);
+    ASSERT_TRUE(WaitForFrame(fiInstallDone)) << "MD5 mismatches do not change the frames";
+    EXPECT_EQ(ReadFileText(InstallFolder() / "bin/data.txt"), "some datX");
+    EXPECT_EQ(log.CountContaining("TExtractThread.Execute: Invalid hash for File: data.txt"), 1u);
+    EXPECT_TRUE(log.Contains("TInstallerThread.WMUpdateProgress : ERROR MD5Failed=True"));
+    EXPECT_NE(log.Raw().find("Invalid md5 verified while installing\r\nVersion=1.2.3.4\r\nFile: data.txt"),
+              std::string::npos);
+}
+
+TEST_F(EngineRun, VersionQueryFailureShowsRetryAndRetryAsksAgain) {
+    InstallInteractively();  // nothing published: the document is a 404
+    server.SetFailOnUnexpected(false);
+    ASSERT_TRUE(WaitForFrame(fiRetry));
+    EXPECT_EQ(window.Messages(WM_SET_RETRY_MSG).front().text, txtCheckConnection);
+    EXPECT_TRUE(log.Contains("TInstallerThread.WMSetupDownloads: Error getting vantix version info: StatusCode=404 URL=\"" +
+                             server.Url(TestRelease::VersionPath()) + "\" Proxy=True"));
+    release.Publish();
+    engine->PostThreadMessage(WM_RETRY);
+    ASSERT_TRUE(WaitForFrame(fiInstallDone));
+    EXPECT_EQ(server.HitCount(TestRelease::VersionPath()), 2);
+}
+
+TEST_F(EngineRun, UnattendedRunsEndWithTheirExitCodes) {
+    server.SetFailOnUnexpected(false);
+    StartEngine(citInstall, "a");
+    ASSERT_TRUE(WaitForQuit());
+    EXPECT_EQ(GetExitCode(), ecDownloadFailed) << "the version service never answered";
+    EXPECT_EQ(server.HitCount(TestRelease::VersionPath()), 3);
+    EXPECT_EQ(window.Frames(), std::vector<int>{fiProgress});
+    EXPECT_EQ(window.Messages(WM_CHANGE_VISIBLE_FRAME).front().text, StartingStatusText(GetLanguage()));
+}
+
+TEST_F(EngineRun, UnattendedInstallThenUpdateOfUnchangedFilesDownloadsNothing) {
+    release.Publish();
+    StartEngine(citInstall, "a");
+    ASSERT_TRUE(WaitForQuit());
+    ASSERT_EQ(GetExitCode(), 0);
+    EXPECT_EQ(hive->ReadString("Software\\Microsoft\\Windows\\CurrentVersion\\Uninstall\\OrlaDesk_a", "DisplayName"),
+              "Orla Desk (a)");
+    int fetched = release.PackageRequests();
+    engine.reset();
+
+    StartEngine(citUpdate, "A");  // another letter case names the same installation
+    ASSERT_TRUE(window.WaitForCount(WM_QUIT, 2, 30s));
+    EXPECT_EQ(GetExitCode(), 0);
+    EXPECT_EQ(release.PackageRequests(), fetched) << "every installed file was already right";
+    EXPECT_TRUE(log.Contains("WMSetUpdateOnly"));
+}
+
+TEST_F(EngineRun, UnattendedRefusalsSetOneTwoAndThree) {
+    release.Publish();
+    StartEngine(citUpdate, "nobody");
+    ASSERT_TRUE(WaitForQuit());
+    EXPECT_EQ(GetExitCode(), ecNoSuchInstallation);
+    engine.reset();
+
+    std::filesystem::create_directories(InstallFolder("b"));
+    hive->WriteString("Software\\Corvane\\OrlaDesk_b\\1.0", "Dir", InstallFolder("b").string() + "/");
+    SetExitCode(0);
+    StartEngine(citInstall, "B");
+    ASSERT_TRUE(window.WaitForCount(WM_QUIT, 2, 30s));
+    EXPECT_EQ(GetExitCode(), ecNameAlreadyInstalled);
+    EXPECT_EQ(release.PackageRequests(), 0);
+}
+
+TEST_F(EngineRun, RegistrationFailureIsReportedNotCalledDone) {
+    release.Publish();
+    hive = std::make_shared<TRegistryHiveSqlite>(dir / "missing.sqlite", true);  // every write fails
+    InstallInteractively();
+    ASSERT_TRUE(window.WaitForCount(WM_SETUP_STATUS, 1, 30s));
+    EXPECT_EQ(window.Messages(WM_SET_ERROR_MESSAGE).front().text, txtUnexpectedError);
+    EXPECT_EQ(window.Messages(WM_SETUP_STATUS).front().wParam, nSetupStatusRegistrationFailed);
+    EXPECT_FALSE(WaitForFrame(fiInstallDone, 200ms));
+    EXPECT_TRUE(log.Contains("TInstallerThread.WriteRegistry: Exception="));
+}
+
+TEST_F(EngineRun, CancellingANewInstallationRemovesItsTemporaryFolder) {
+    release.Publish();
+    server.Route(release.PackagePath("vantixchart.exe"),
+                 TReply{200, release.Package("vantixchart.exe"), "application/zip", {},
+                        TReply::TFault::StallMidBody, 1, 20s});
+    InstallInteractively();
+    ASSERT_TRUE(log.WaitForLine("Download succeeded", 3));
+    engine->UndoInstall();
+    EXPECT_FALSE(std::filesystem::exists(dir / "appdata/Corvane/temp_install_orladesk"));
+    EXPECT_FALSE(std::filesystem::exists(InstallFolder()));
+    EXPECT_FALSE(hive->KeyExists("Software\\Corvane\\OrlaDesk"));
+}
+
+}  // namespace

@@ -1,0 +1,41 @@
+#pragma once
+#include <map>
+#include <string>
+#include <vector>
+
+#include "support/LocalHttpServer.h"
+
+// A release served by a LocalHttpServer: the version document at the address
+// the installer asks for, and one zip package per file under /files/<md5>.
+//
+//   TestRelease release(server);
+//   release.Add("vantixchart.exe", "...");
+//   release.Add("database\\desktops\\d.json", "{}");
+//   release.Publish();
+class TestRelease {
+public:
+    explicit TestRelease(LocalHttpServer& server) : m_Server(server) {}
+
+    // `path` uses back-slashes, as release descriptions do.
+    void Add(const std::string& path, const std::string& content, const std::string& product = "");
+    // Routes the document (plain and 64-bit) and every package.
+    void Publish(const std::string& version = "1.2.3.4");
+
+    // The lower-case MD5 of a file's content: its package's name.
+    std::string Md5(const std::string& path) const;
+    std::string PackagePath(const std::string& path) const { return "/files/" + Md5(path); }
+    static std::string VersionPath(bool x64 = false);
+    // The zip bytes of a file's package (after Publish).
+    std::string Package(const std::string& path) const { return m_Packages.at(path); }
+    int PackageHits(const std::string& path) const { return m_Server.HitCount(PackagePath(path)); }
+    // Total requests for packages.
+    int PackageRequests() const;
+
+private:
+    struct File {
+        std::string strPath, strContent, strProduct;
+    };
+    LocalHttpServer& m_Server;
+    std::vector<File> m_lstFiles;
+    std::map<std::string, std::string> m_Packages;
+};
