@@ -62,6 +62,10 @@ LocalHttpServer::LocalHttpServer() : m_pServer(std::make_unique<httplib::Server>
     // The socket already listens: connections made before the thread runs wait
     // in the backlog.
     m_Thread = std::thread([this] { m_pServer->listen_after_bind(); });
+    // stop() is ignored until the accept loop runs; wait for it so that a
+    // server stopped at once still stops.
+    for (int i = 0; i < 5000 && !m_pServer->is_running(); ++i)
+        std::this_thread::sleep_for(std::chrono::milliseconds(1));
 }
 
 LocalHttpServer::~LocalHttpServer() { Stop(); }
@@ -74,6 +78,9 @@ void LocalHttpServer::Stop() {
     }
     m_cvStop.notify_all();
     m_pServer->stop();
+    // Workers wait out the keep-alive time on idle connections of clients
+    // still alive; ending those connections makes the stop immediate.
+    ForEachConnection([](int fd) { shutdown(fd, SHUT_RDWR); });
     if (m_Thread.joinable()) m_Thread.join();
     std::lock_guard lock(m_csState);
     if (m_bFailOnUnexpected && !m_lstUnexpected.empty()) {
@@ -120,9 +127,9 @@ void LocalHttpServer::Stall(std::chrono::milliseconds tStall) {
     m_cvStop.wait_for(lock, tStall, [this] { return m_bStopping; });
 }
 
-// httplib does not hand the socket to handlers: find it among our own
-// descriptors by its two ports, and make its close a reset.
-void LocalHttpServer::ResetConnection(int nRemotePort) {
+// httplib does not hand sockets to handlers: find them among our own
+// descriptors by their local port (and the client's port).
+void LocalHttpServer::ForEachConnection(const std::function<void(int fd)>& action, int nRemotePort) {
     DIR* dir = opendir("/proc/self/fd");
     if (dir == nullptr) return;
     while (dirent* entry = readdir(dir)) {
@@ -132,12 +139,20 @@ void LocalHttpServer::ResetConnection(int nRemotePort) {
         socklen_t nLocal = sizeof(local), nPeer = sizeof(peer);
         if (getsockname(fd, reinterpret_cast<sockaddr*>(&local), &nLocal) != 0) continue;
         if (getpeername(fd, reinterpret_cast<sockaddr*>(&peer), &nPeer) != 0) continue;
-        if (SocketPort(local) == m_nPort && SocketPort(peer) == nRemotePort) {
-            linger lingerNone{1, 0};
-            setsockopt(fd, SOL_SOCKET, SO_LINGER, &lingerNone, sizeof(lingerNone));
-        }
+        if (SocketPort(local) == m_nPort && (nRemotePort == 0 || SocketPort(peer) == nRemotePort))
+            action(fd);
     }
     closedir(dir);
+}
+
+// A close with a zero linger time sends a reset.
+void LocalHttpServer::ResetConnection(int nRemotePort) {
+    ForEachConnection(
+        [](int fd) {
+            linger lingerNone{1, 0};
+            setsockopt(fd, SOL_SOCKET, SO_LINGER, &lingerNone, sizeof(lingerNone));
+        },
+        nRemotePort);
 }
 
 void LocalHttpServer::Handle(const httplib::Request& request, httplib::Response& response) {
@@ -195,6 +210,8 @@ void LocalHttpServer::Handle(const httplib::Request& request, httplib::Response&
             break;
         }
         case TReply::TFault::NoContentLength:
+            // Without a length only the close ends the body.
+            response.set_header("Connection", "close");
             response.set_content_provider(
                 reply.strContentType, [body](size_t offset, httplib::DataSink& sink) {
                     if (offset < body->size()) sink.write(body->data() + offset, body->size() - offset);
