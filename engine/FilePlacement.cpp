@@ -1,6 +1,7 @@
 #include "engine/FilePlacement.h"
 
 #include <algorithm>
+#include <cctype>
 #include <stdexcept>
 
 #include "diagnostics/Log.h"
