@@ -88,9 +88,11 @@ int ShowHelp(const TCommandLine& cmd) {
     return 0;
 }
 
-int RunInstaller(const TCommandLine& cmd, TStartupFolder& folder) {
+int RunInstaller(const TCommandLine& cmd, TStartupFolder& folder, TInstanceGuard& guard) {
 #ifdef VX_HAVE_UI
-    if (WindowAvailable()) return RunMainWindow(cmd, EngineEnvironment(cmd), folder);
+    if (WindowAvailable()) return RunMainWindow(cmd, EngineEnvironment(cmd), folder, &guard);
+#else
+    (void)guard;
 #endif
     if (cmd.InstallType() != citNone) RunHeadless(cmd, folder);
     std::fprintf(stderr,
@@ -120,7 +122,7 @@ int main(int argc, char** argv) {
 
     TStartupFolder folder(start);
     folder.Create();
-    int code = RunInstaller(cmd, folder);
+    int code = RunInstaller(cmd, folder, guard);
     folder.Remove();
     return code;
 }

@@ -1,0 +1,15 @@
+#pragma once
+#include "ui/FrameBase.h"
+
+class TPictureBox;
+
+// Frame 0: the background and the close picture only; no engine path shows it.
+class TFrameCloseVantix : public TFrameBase {
+    Q_OBJECT
+public:
+    TFrameCloseVantix(IFrameHost& host, QWidget* parent);
+    void Translate() override;
+
+    TPictureBox* imgAlert;
+    QLabel* lblAlert;
+};

@@ -1,0 +1,19 @@
+#pragma once
+#include "ui/FrameBase.h"
+
+class TGradientBitBtn;
+class TPictureBox;
+
+// Frame 2: the installation finished; "Open" starts the product.
+class TFrameInstallDone : public TFrameBase {
+    Q_OBJECT
+public:
+    TFrameInstallDone(IFrameHost& host, QWidget* parent);
+    void Translate() override;
+    void Attach() override;
+
+    TPictureBox* imgLines;
+    TPictureBox* imgLogo;
+    QLabel* lblProgress;
+    TGradientBitBtn* btnOpen;
+};

@@ -1,0 +1,57 @@
+#include "ui/WindowApp.h"
+
+#include <unistd.h>
+
+#include <QApplication>
+#include <cstdio>
+
+#include "app/ExitCode.h"
+#include "platform/InstanceGuard.h"
+#include "ui/Fonts.h"
+#include "ui/HelpForm.h"
+#include "ui/InstallerThreadEngine.h"
+#include "ui/Pictures.h"
+#include "ui/SetupForm.h"
+
+namespace {
+
+// QApplication keeps references to argc and argv for its whole life.
+int g_nArgc = 1;
+char g_strProgram[] = "OrlaDesk";
+char* g_Argv[] = {g_strProgram, nullptr};
+
+[[noreturn]] void EndProcess(TStartupFolder& folder) {
+    folder.Remove();
+    std::fflush(nullptr);
+    _exit(GetExitCode());
+}
+
+}  // namespace
+
+int RunHelpWindow(const THelpText& help) {
+    QApplication app(g_nArgc, g_Argv);
+    LoadStandInFonts();
+    THelpForm form(help);
+    form.show();
+    app.exec();
+    return 0;
+}
+
+int RunMainWindow(const TCommandLine& cmd, TEngineEnvironment environment, TStartupFolder& folder,
+                  TInstanceGuard* guard) {
+    QApplication app(g_nArgc, g_Argv);
+    QApplication::setQuitOnLastWindowClosed(false);
+    LoadStandInFonts();
+    InitPictureResources();
+
+    TSetupFormServices services;
+    services.fnCreateEngine = [&environment](IMessageTarget& window) -> std::unique_ptr<IInstallerEngine> {
+        return std::make_unique<TInstallerThreadEngine>(window, std::move(environment));
+    };
+    TSetupForm form(cmd, std::move(services));
+    if (!form.FormCreate()) EndProcess(folder);
+    if (guard) guard->ListenForRaise([&form] { form.Post(WM_RAISE_RUNNING_WINDOW); });
+    form.show();
+    app.exec();
+    EndProcess(folder);
+}
