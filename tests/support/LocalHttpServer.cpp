@@ -57,6 +57,9 @@ LocalHttpServer::LocalHttpServer() : m_pServer(std::make_unique<httplib::Server>
     m_pServer->Patch(".*", handler);
     m_pServer->Options(".*", handler);
     m_pServer->set_keep_alive_max_count(100);
+    // A client that never finishes its request (or speaks another protocol)
+    // is dropped quickly instead of after httplib's five seconds.
+    m_pServer->set_read_timeout(2, 0);
     m_nPort = m_pServer->bind_to_any_port("127.0.0.1");
     if (m_nPort <= 0) throw std::runtime_error("LocalHttpServer: cannot bind 127.0.0.1");
     // The socket already listens: connections made before the thread runs wait
@@ -210,13 +213,13 @@ void LocalHttpServer::Handle(const httplib::Request& request, httplib::Response&
             break;
         }
         case TReply::TFault::NoContentLength:
-            // Without a length only the close ends the body.
+            // Without a length only the close ends the body; httplib keeps the
+            // connection open after done(), but closes it when the provider says false.
             response.set_header("Connection", "close");
             response.set_content_provider(
                 reply.strContentType, [body](size_t offset, httplib::DataSink& sink) {
                     if (offset < body->size()) sink.write(body->data() + offset, body->size() - offset);
-                    sink.done();
-                    return true;
+                    return false;
                 });
             break;
         case TReply::TFault::StallMidBody: {
