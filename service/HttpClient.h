@@ -54,6 +54,9 @@ public:
 // headers, Accept-Encoding). No User-Agent and no "Accept: */*"; redirections
 // are answers, never followed. A stalled server ends in a THttpError, never a
 // hang: the connect time-out and the low-speed limit below always apply.
+// Certificates: the system's trust store, plus those of the PEM file named by
+// ORLADESK_CA_BUNDLE (read when the client is made; an unreadable file makes
+// every https request fail).
 class THttpClient {
 public:
     using TProgress = std::function<void(uint64_t nReceived)>;
@@ -87,7 +90,8 @@ public:
 
     // GET url; the body goes to sink. Throws THttpError when no answer came.
     THttpResponse Get(const std::string& url, IHttpBodySink& sink);
-    // The same into a string, which is emptied first.
+    // The same into a string, which is emptied first: what the engine's
+    // GetURLAsString needs (detach the progress callback first).
     THttpResponse Get(const std::string& url, std::string& body);
     THttpResponse Get(const std::string& url, std::vector<uint8_t>& body);
 
