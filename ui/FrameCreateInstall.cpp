@@ -1,6 +1,7 @@
 #include "ui/FrameCreateInstall.h"
 
 #include <QKeyEvent>
+#include <QRegularExpressionValidator>
 
 #include "EditionConstants.h"
 #include "engine/MessageIds.h"
@@ -21,7 +22,9 @@ TFrameCreateInstall::TFrameCreateInstall(IFrameHost& host, QWidget* parent) : TF
     edtNome->setGeometry(150, 120, 300, 21);
     edtNome->setAlignment(Qt::AlignCenter);
     edtNome->setFont(UiFont("Segoe UI", 11));
-    edtNome->setMaxLength(14);
+    // Typing stops at 14 characters, but a longer placeholder is shown whole:
+    // cut short it would no longer equal the placeholder and pass as a name.
+    edtNome->setValidator(new QRegularExpressionValidator(QRegularExpression(QStringLiteral("^.{0,14}$")), edtNome));
     edtNome->setText(ScreenText(txtNamePlaceholder));
     edtNome->installEventFilter(this);
     btnInstall = NewButton(QRect(240, 165, 120, 30));

@@ -88,9 +88,10 @@ void TFrameSelectInstall::UpdateInsallList() {
         label->move(radio->x() + radio->width() + 4, top);
         label->setBuddy(radio);
         connect(label, &TLinkLabel::clicked, this, [radio] {
-            // An exclusive radio refuses to be unchecked; the label toggles it.
+            if (!radio->isChecked()) return radio->setChecked(true);
+            // An exclusive radio refuses to be unchecked; the label's click does it.
             radio->setAutoExclusive(false);
-            radio->setChecked(!radio->isChecked());
+            radio->setChecked(false);
             radio->setAutoExclusive(true);
         });
         label->show();

@@ -1,0 +1,112 @@
+// The progress panel's arithmetic, its shape and what it draws.
+#include <QtTest>
+
+#include "engine/MessageIds.h"
+#include "UiTestSupport.h"
+#include "ui/FrameProgress.h"
+#include "ui/ProgressPanel.h"
+
+class ProgressPanelTest : public QObject {
+    Q_OBJECT
+private slots:
+    void progressIsClampedAndBadRangesAreIgnored() {
+        struct Case {
+            int64_t min, max, progress;
+            int64_t wantMin, wantMax, wantProgress;
+        };
+        for (const Case& c : std::vector<Case>{{0, 100, 50, 0, 100, 50},
+                                               {0, 100, -5, 0, 100, 0},
+                                               {0, 100, 500, 0, 100, 100},
+                                               {10, 20, 15, 10, 20, 15},
+                                               {0, 0, 7, 0, 100, 7},      // Max not above Min: ignored
+                                               {100, 100, 7, 0, 100, 7},  // Min not below Max: ignored
+                                               {0, 5000000000LL, 4000000000LL, 0, 5000000000LL, 4000000000LL}}) {
+            TProgressPanel panel;
+            panel.SetMax(c.max);
+            panel.SetMin(c.min);
+            panel.SetProgress(c.progress);
+            QCOMPARE(panel.Min(), c.wantMin);
+            QCOMPARE(panel.Max(), c.wantMax);
+            QCOMPARE(panel.Progress(), c.wantProgress);
+        }
+    }
+
+    void fillWidthIsTheCeilingOfTheShare() {
+        struct Case {
+            int width;
+            int64_t max, progress;
+            int fill;
+        };
+        for (const Case& c : std::vector<Case>{{528, 100, 0, 0},
+                                               {528, 100, 100, 528},
+                                               {528, 100, 50, 264},
+                                               {528, 1000000, 1, 1},  // any progress shows a pixel
+                                               {100, 3, 1, 34},
+                                               {528, 5000000000LL, 2500000000LL, 264}}) {
+            TProgressPanel panel;
+            panel.resize(c.width, 16);
+            panel.SetMax(c.max);
+            panel.SetProgress(c.progress);
+            QCOMPARE(panel.FillWidth(), c.fill);
+        }
+    }
+
+    void loweringMaxDoesNotClampTheProgress() {
+        TProgressPanel panel;
+        panel.resize(528, 16);
+        panel.SetProgress(80);
+        panel.SetMax(40);
+        QCOMPARE(panel.Progress(), int64_t(80));
+        QVERIFY(panel.FillWidth() >= 528);
+    }
+
+    void drawsTheBarOverTheBackground() {
+        TProgressPanel panel;
+        panel.resize(100, 16);
+        panel.SetColorTop(Qt::red);
+        panel.SetColorBotton(Qt::red);
+        panel.SetBackColorTop(Qt::blue);
+        panel.SetBackColorBotton(Qt::blue);
+        panel.SetBorder(false);
+        panel.SetProgress(25);
+        QImage image = panel.grab().toImage();
+        QCOMPARE(image.pixelColor(10, 8), QColor(Qt::red));
+        QCOMPARE(image.pixelColor(24, 8), QColor(Qt::red));
+        QCOMPARE(image.pixelColor(26, 8), QColor(Qt::blue));
+        panel.SetBorder(true);
+        panel.SetBorderColor(Qt::green);
+        image = panel.grab().toImage();
+        QCOMPARE(image.pixelColor(50, 0), QColor(Qt::green));
+        QCOMPARE(image.pixelColor(50, 8), QColor(Qt::blue));
+    }
+
+    void roundCornersCutTheShape() {
+        TProgressPanel panel;
+        panel.resize(100, 16);
+        QVERIFY(panel.Region().contains(QPoint(0, 0)));
+        panel.SetRoundCorners(true);
+        panel.SetRoundX(8);
+        panel.SetRoundY(8);
+        QVERIFY(!panel.Region().contains(QPoint(0, 0)));
+        QVERIFY(!panel.Region().contains(QPoint(99, 15)));
+        QVERIFY(panel.Region().contains(QPoint(50, 0)));
+        QVERIFY(panel.Region().contains(QPoint(4, 4)));
+    }
+
+    void progressMessagesSetDoneBeforeTotal() {
+        TWindowFixture fx;
+        fx.Deliver(WM_CHANGE_VISIBLE_FRAME, fiProgress);
+        TProgressPanel* bar = fx.form->m_FrameProgress->pbProgressBar;
+        fx.Deliver(WM_SET_PROGRESS, 300, 1000);  // clamped to the earlier maximum, 100
+        QCOMPARE(bar->Progress(), int64_t(100));
+        QCOMPARE(bar->Max(), int64_t(1000));
+        fx.Deliver(WM_SET_PROGRESS, 600, 1000);
+        QCOMPARE(bar->Progress(), int64_t(600));
+        QCOMPARE(bar->FillWidth(), 317);
+        fx.Deliver(WM_SET_PROGRESS, 0, 0);  // a zero total is not a range
+        QCOMPARE(bar->Max(), int64_t(1000));
+    }
+};
+
+VX_UI_TEST(ProgressPanelTest);
+#include "ProgressPanelTest.moc"
