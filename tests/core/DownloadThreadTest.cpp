@@ -166,7 +166,7 @@ TEST(DownloadThread, SizeRuleDecidesWhetherATrySucceeds) {
          "Download failed | StatusCode=200 StatusText=OK Size=-1 ExpectedSize=" + size},
         {"no Content-Length and size 0", noLength, 0, true, ""},
         {"connection closed before the announced length", cutShort, n, false,
-         "TExceptionObject.SilentException: TDownloadThread.DownloadSingleFile: Exception | Error="},
+         "TDownloadThread.DownloadSingleFile: Exception | Error="},
     };
     for (const TSizeCase& c : cases) {
         SCOPED_TRACE(c.label);
@@ -347,6 +347,32 @@ TEST(DownloadThread, NewInstallNeverLooksAtTheInstallationFolder) {
     ASSERT_TRUE(run.WaitSettled(0));
     EXPECT_EQ(run.server.HitCount("/files/" + md5), 1);
     EXPECT_FALSE(run.log.Contains("ValidateMD5Hash"));
+}
+
+TEST(DownloadThread, StoppingMidDownloadPutsTheRecordBackWithoutCountingATry) {
+    DownloadRun run;
+    TReply stalled{200, std::string(256 * 1024, 'z')};
+    stalled.Fault = TReply::TFault::StallMidBody;
+    stalled.tStall = 20s;
+    run.server.Route("/files/" + kMd5, stalled);
+    run.Queue(256 * 1024);
+    run.Start();
+    ASSERT_TRUE(WaitUntil([&] { return run.workers[0]->CurrDownloaded() > 0; }));
+    const auto start = std::chrono::steady_clock::now();
+    run.workers[0]->Terminate();
+    run.server.Stop();
+    run.workers[0]->Join();
+    EXPECT_LT(std::chrono::steady_clock::now() - start, 5s);
+
+    auto back = run.host.DrainDownloads();
+    ASSERT_EQ(back.size(), 1u);
+    EXPECT_EQ(back[0]->nRetries, 0u);
+    EXPECT_EQ(back[0]->Stream, nullptr);
+    EXPECT_EQ(run.host.Queues().ActiveWorkers(), 0u);
+    EXPECT_EQ(run.host.PackageBudget().Held(), 0u);
+    EXPECT_FALSE(run.log.Contains("Failed to download"));
+    EXPECT_FALSE(run.log.Contains("SilentException"));
+    EXPECT_TRUE(run.host.Window().Messages().empty());
 }
 
 TEST(DownloadThread, TerminatedWorkerEndsItsLoopPromptly) {

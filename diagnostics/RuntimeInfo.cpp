@@ -1,0 +1,152 @@
+#include "diagnostics/RuntimeInfo.h"
+
+#include <cxxabi.h>
+#include <execinfo.h>
+#include <langinfo.h>
+#include <locale.h>
+#include <malloc.h>
+#include <sys/resource.h>
+#include <sys/sysinfo.h>
+
+#include <algorithm>
+#include <cstdio>
+#include <cstdlib>
+#include <fstream>
+#include <map>
+#include <memory>
+
+#include "diagnostics/SystemInfo.h"
+
+namespace {
+
+// "Name:   1234 kB" lines of /proc/meminfo and /proc/self/status, in bytes.
+std::map<std::string, uint64_t> ReadKilobyteFields(const std::filesystem::path& path) {
+    std::map<std::string, uint64_t> fields;
+    std::ifstream in(path);
+    std::string line;
+    while (std::getline(in, line)) {
+        const auto colon = line.find(':');
+        if (colon == std::string::npos) continue;
+        const std::string rest = line.substr(colon + 1);
+        char* end = nullptr;
+        const unsigned long long value = std::strtoull(rest.c_str(), &end, 10);
+        if (end == rest.c_str() || rest.find("kB") == std::string::npos) continue;
+        fields[line.substr(0, colon)] = static_cast<uint64_t>(value) * 1024;
+    }
+    return fields;
+}
+
+uint64_t Field(const std::map<std::string, uint64_t>& fields, const std::string& name, uint64_t fallback = 0) {
+    const auto it = fields.find(name);
+    return it == fields.end() ? fallback : it->second;
+}
+
+uint64_t AddressSpaceBytes() {
+    struct rlimit limit {};
+    if (getrlimit(RLIMIT_AS, &limit) == 0 && limit.rlim_cur != RLIM_INFINITY) return limit.rlim_cur;
+    return sizeof(void*) >= 8 ? (uint64_t{1} << 47) : (uint64_t{1} << 32);
+}
+
+std::string UserDecimalSeparator() {
+    std::string separator;
+    if (locale_t loc = newlocale(LC_NUMERIC_MASK, "", locale_t(0))) {
+        separator = nl_langinfo_l(RADIXCHAR, loc);
+        freelocale(loc);
+    }
+    if (separator.empty()) separator = ".";
+    // Grouping and decimals must not read alike when the locale defines no grouping.
+    if (separator == UserThousandSeparator()) separator = separator == "," ? "." : ",";
+    return separator;
+}
+
+std::string Demangled(const std::string& line) {
+    // glibc writes "module(symbol+0x1f) [0x...]"; only the symbol is mangled.
+    const auto open = line.find('(');
+    const auto plus = line.find('+', open == std::string::npos ? 0 : open);
+    if (open == std::string::npos || plus == std::string::npos || plus == open + 1) return line;
+    const std::string mangled = line.substr(open + 1, plus - open - 1);
+    int status = 0;
+    std::unique_ptr<char, decltype(&std::free)> name(abi::__cxa_demangle(mangled.c_str(), nullptr, nullptr, &status),
+                                                     &std::free);
+    if (status != 0 || !name) return line;
+    return line.substr(0, open + 1) + name.get() + line.substr(plus);
+}
+
+}  // namespace
+
+TMemoryStatus ReadMemoryStatus(const std::filesystem::path& meminfo, const std::filesystem::path& selfStatus) {
+    const auto mem = ReadKilobyteFields(meminfo);
+    const auto self = ReadKilobyteFields(selfStatus);
+    struct sysinfo si {};
+    const bool bSysinfo = sysinfo(&si) == 0;
+    const uint64_t unit = bSysinfo ? si.mem_unit : 1;
+
+    TMemoryStatus status;
+    status.nTotalPhys = Field(mem, "MemTotal", bSysinfo ? si.totalram * unit : 0);
+    status.nAvailPhys = Field(mem, "MemAvailable", bSysinfo ? (si.freeram + si.bufferram) * unit : 0);
+    status.nAvailPhys = std::min(status.nAvailPhys, status.nTotalPhys);
+    if (status.nTotalPhys > 0)
+        status.nMemoryLoad =
+            static_cast<uint32_t>((status.nTotalPhys - status.nAvailPhys) * 100 / status.nTotalPhys);
+    status.nTotalPageFile = Field(mem, "CommitLimit", bSysinfo ? (si.totalram + si.totalswap) * unit : 0);
+    const uint64_t committed = Field(mem, "Committed_AS");
+    status.nAvailPageFile = status.nTotalPageFile > committed ? status.nTotalPageFile - committed : 0;
+    status.nTotalVirtual = AddressSpaceBytes();
+    const uint64_t used = Field(self, "VmSize");
+    status.nAvailVirtual = status.nTotalVirtual > used ? status.nTotalVirtual - used : 0;
+    return status;
+}
+
+TMemoryStatus ReadMemoryStatus() { return ReadMemoryStatus("/proc/meminfo", "/proc/self/status"); }
+
+uint64_t ReadWorkingSetBytes() { return Field(ReadKilobyteFields("/proc/self/status"), "VmRSS"); }
+
+THeapStatistics ReadHeapStatistics() {
+    const struct mallinfo2 info = mallinfo2();
+    THeapStatistics heap;
+    heap.nCommitted = info.arena + info.hblkhd;
+    heap.nAllocated = info.uordblks + info.hblkhd;
+    heap.nFree = info.fordblks;
+    heap.nFreeSmall = info.fsmblks;
+    heap.nFreeBig = info.fordblks > info.fsmblks ? info.fordblks - info.fsmblks : 0;
+    heap.nUnused = info.keepcost;
+    const uint64_t accounted = heap.nAllocated + heap.nFree;
+    heap.nOverhead = heap.nCommitted > accounted ? heap.nCommitted - accounted : 0;
+    return heap;
+}
+
+std::vector<std::string> CaptureStackList(int nSkip) {
+    constexpr int kMaxFrames = 64;
+    void* frames[kMaxFrames];
+    const int nFrames = backtrace(frames, kMaxFrames);
+    std::unique_ptr<char*, decltype(&std::free)> symbols(backtrace_symbols(frames, nFrames), &std::free);
+    std::vector<std::string> lines;
+    if (!symbols) return lines;
+    // Frame 0 is this function.
+    for (int i = 1 + std::max(0, nSkip); i < nFrames; ++i) lines.push_back(Demangled(symbols.get()[i]));
+    return lines;
+}
+
+std::string TrimStackLine(std::string_view line) {
+    if (line.empty() || line.front() != '[') return std::string(line);
+    const auto close = line.find(']');
+    std::string_view rest;
+    if (close == 9 || close == std::string_view::npos)
+        rest = line.size() > 10 ? line.substr(10) : std::string_view();
+    else
+        rest = line.substr(close + 1);
+    while (!rest.empty() && rest.front() == ' ') rest.remove_prefix(1);
+    return std::string(rest);
+}
+
+std::string FormatKilobytes(uint64_t bytes) {
+    return FormatThousands(static_cast<int64_t>((bytes + 512) / 1024), UserThousandSeparator());
+}
+
+std::string FormatKilobytes2(uint64_t bytes) {
+    const uint64_t hundredths = (bytes * 100 + 512) / 1024;
+    char decimals[8];
+    std::snprintf(decimals, sizeof decimals, "%02u", static_cast<unsigned>(hundredths % 100));
+    return FormatThousands(static_cast<int64_t>(hundredths / 100), UserThousandSeparator()) + UserDecimalSeparator() +
+           decimals;
+}
