@@ -9,8 +9,7 @@ constexpr auto kPlainLineInterval = std::chrono::seconds(2);
 constexpr auto kTerminalRefresh = std::chrono::milliseconds(200);
 }  // namespace
 
-THeadlessRunner::THeadlessRunner(TCmdInstallType mode, std::FILE* out, bool isTerminal)
-    : m_CmdInstall(mode), m_Out(out), m_bIsTerminal(isTerminal) {}
+THeadlessRunner::THeadlessRunner(std::FILE* out, bool isTerminal) : m_Out(out), m_bIsTerminal(isTerminal) {}
 
 void THeadlessRunner::Post(TMessage msg) { m_Queue.Post(std::move(msg)); }
 
@@ -45,10 +44,6 @@ void THeadlessRunner::ShowFrame(const TMessage& msg) {
     uint8_t frame = static_cast<uint8_t>(msg.wParam & 0xFF);
     if (frame == fiProgress && !msg.text.empty()) PrintLine(msg.text);
     if (frame == fiInstallDone) PrintLine(FrameText(TFrameTextKey::InstallDone_lblProgress, GetLanguage()));
-    if (m_CmdInstall != citNone && (frame == fiRetry || frame == fiAborted)) {
-        if (GetExitCode() == 0) SetExitCode(ecUnexpected);
-        Post(WM_QUIT);
-    }
 }
 
 void THeadlessRunner::ShowProgress(uint64_t done, uint64_t total) {

@@ -1,7 +1,6 @@
 #pragma once
 #include <cstdio>
 
-#include "app/CommandLine.h"
 #include "app/TerminalProgress.h"
 #include "platform/ThreadMessageQueue.h"
 
@@ -10,12 +9,11 @@
 // line on a terminal, plain lines otherwise). Post may be called from any
 // thread; Run on the main thread only.
 //
-// An unattended run never waits for a click: a retry or aborted frame ends it
-// with -1 (unless a more specific code was set), so calling software is never
-// told that a failed installation succeeded.
+// Unattended runs never wait here for a click: the engine ends them itself
+// when a retry or aborted frame comes.
 class THeadlessRunner : public IMessageTarget {
 public:
-    THeadlessRunner(TCmdInstallType mode, std::FILE* out, bool isTerminal);
+    THeadlessRunner(std::FILE* out, bool isTerminal);
 
     using IMessageTarget::Post;
     void Post(TMessage msg) override;
@@ -30,7 +28,6 @@ private:
     void PrintLine(const std::string& text);
     void EndProgressLine();
 
-    TCmdInstallType m_CmdInstall;
     std::FILE* m_Out;
     bool m_bIsTerminal;
     TThreadMessageQueue m_Queue;

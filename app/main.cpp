@@ -64,7 +64,7 @@ TEngineEnvironment EngineEnvironment(const TCommandLine& cmd) {
 // may still be inside a handler, so the process ends here, once the run's
 // temporary folder is gone.
 [[noreturn]] void RunHeadless(const TCommandLine& cmd, TStartupFolder& folder) {
-    THeadlessRunner runner(cmd.InstallType(), stdout, isatty(STDOUT_FILENO));
+    THeadlessRunner runner(stdout, isatty(STDOUT_FILENO));
     TInstallerThread engine(runner, EngineEnvironment(cmd));
     engine.Start();
     engine.WaitStart();

@@ -48,7 +48,7 @@ std::string JoinLines(const std::vector<std::string>& lines) {
 }  // namespace
 
 TInstallerThread::TInstallerThread(IMessageTarget& mainHandle, TEngineEnvironment environment)
-    : m_MainHandle(mainHandle),
+    : m_MainHandle(mainHandle, m_CmdInstall),
       m_Environment(std::move(environment)),
       m_Target(m_Environment.pathAppData),
       m_PackageBudget(m_Environment.nPackageBudget) {
@@ -395,6 +395,9 @@ void TInstallerThread::WMStartExtractThreads() {
 
 void TInstallerThread::WMUpdateProgress() {
     if (m_bInstallationSuspended.load()) return;
+    // A worker ended an unattended run with a failure code and told the window
+    // to quit: what is left must not be placed or registered as if it succeeded.
+    if (m_CmdInstall.load() != citNone && GetExitCode() != ecSuccess) return StopWorkers();
     AppendLog("TInstallerThread.WMUpdateProgress : Begin");
     if (m_Queues.RunFinished()) return FinishRun();
     uint64_t done = ProgressDone();

@@ -12,6 +12,7 @@
 #include "engine/InstallationTarget.h"
 #include "engine/PlacementFileSystem.h"
 #include "engine/Registration.h"
+#include "engine/UnattendedOutcome.h"
 #include "engine/WorkQueues.h"
 #include "platform/MessageTarget.h"
 #include "platform/ProcessList.h"
@@ -102,6 +103,11 @@ public:
     IMessageTarget& MainHandle() override { return m_MainHandle; }
 
 private:
+    // Declared first: the window wrapper reads it.
+    std::atomic<TCmdInstallType> m_CmdInstall{citNone};
+    // The window, as every message of the engine and its workers reaches it.
+    TUnattendedOutcome m_MainHandle;
+
     void Execute();
     void ProcessMessage(TMessage& msg);
     void LogMessage(const TMessage& msg);
@@ -141,7 +147,6 @@ private:
     void PostStartingText();
     void PostProgressText();
 
-    IMessageTarget& m_MainHandle;
     TEngineEnvironment m_Environment;
     TThreadMessageQueue m_Queue;
     std::thread m_Thread;
@@ -151,7 +156,6 @@ private:
     std::unique_ptr<THttpClient> m_NetHttpClient;
     mutable std::mutex m_csProxy;  // workers read the settings while the engine may replace them
     TProxySettings m_ProxySettings;
-    std::atomic<TCmdInstallType> m_CmdInstall{citNone};
     std::string m_strCmdName;
     uint32_t m_nWMUpdateProgressCount = 0;
 
