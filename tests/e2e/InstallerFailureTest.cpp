@@ -17,8 +17,8 @@ TEST_F(InstallerFailure, UpdateWhileTheInstalledProductRunsEndsWithThree) {
     ProcessResult install = Run({"/install"});
     ASSERT_EQ(install.exitCode, 0) << Describe(install);
 
-    // Packages carry no file modes, so the installed executable is not runnable
-    // as it stands; the product is started the way its launcher would.
+    // Packages carry no file modes, so the installed file is not executable
+    // until it is marked so.
     const fs::path exe = box.InstallFolder() / "vantixchart.exe";
     fs::permissions(exe, fs::perms::owner_exec, fs::perm_options::add);
     BackgroundProcess product(exe.string(), {"30"});
