@@ -169,6 +169,11 @@ TDownloadThread::TDownloadOutcome TDownloadThread::DownloadSingleFile(TFileToDow
             outcome.bCancelled = true;
             return outcome;
         } catch (const std::exception& e) {
+            // Stopping may also surface as a broken transfer: still not a failed try.
+            if (Terminated()) {
+                outcome.bCancelled = true;
+                return outcome;
+            }
             outcome.nLastStatus = 0;
             TExceptionObject::SilentException("TDownloadThread.DownloadSingleFile: Exception | Error=" +
                                               std::string(e.what()));

@@ -88,13 +88,22 @@ public:
         for (auto& w : workers) w->Terminate();
         for (auto& w : workers) w->Join();
     }
-    // Nothing held by a worker and nothing left to fetch: the run has settled
-    // (finished, or suspended with the records back in the queue).
-    bool WaitSettled(size_t nBackInQueue) {
+    // Each wait reads the queue before the active count: a worker counts itself
+    // active before it takes a record and queues a record before it stops
+    // counting, so a record in flight is never missed.
+    //
+    // Given up: the run is suspended and the records are back in the queue.
+    bool WaitGivenUp(size_t nBack) {
         return WaitUntil([&] {
-            return host.Queues().ActiveWorkers() == 0 && host.Queues().DownloadCount() == nBackInQueue &&
-                   (nBackInQueue == 0 || host.bInstallSuspended());
+            return host.bInstallSuspended() && host.Queues().DownloadCount() == nBack &&
+                   host.Queues().ActiveWorkers() == 0;
         });
+    }
+    bool WaitFetched(size_t nFetched) {
+        return WaitUntil([&] { return host.Queues().ExtractionCount() == nFetched && host.Queues().ActiveWorkers() == 0; });
+    }
+    bool WaitCounted(int64_t nBytes) {
+        return WaitUntil([&] { return host.Queues().DownloadedSize() == nBytes && host.Queues().ActiveWorkers() == 0; });
     }
 
     LogCapture log;
@@ -109,7 +118,7 @@ TEST(DownloadThread, NotFoundEveryTimeGivesThreeTriesThenTheRetryFrame) {
     run.server.Route("/files/" + kMd5, TReply{404, "nope"});
     run.Queue(10);
     run.Start();
-    ASSERT_TRUE(run.WaitSettled(1));
+    ASSERT_TRUE(run.WaitGivenUp(1));
     run.Stop();
 
     std::vector<std::string> expected;
@@ -176,7 +185,7 @@ TEST(DownloadThread, SizeRuleDecidesWhetherATrySucceeds) {
         run.server.Route("/files/" + kMd5, c.reply);
         run.host.EnqueueItemForDownload(MakeRecord(bChunked ? chunked.Url(kMd5) : run.Url(), c.nExpectedSize, kMd5));
         run.Start();
-        ASSERT_TRUE(run.WaitSettled(c.bAccepted ? 0 : 1));
+        ASSERT_TRUE(c.bAccepted ? run.WaitFetched(1) : run.WaitGivenUp(1));
         run.Stop();
         if (c.bAccepted) {
             auto fetched = run.host.DrainExtractions();
@@ -201,7 +210,7 @@ TEST(DownloadThread, SuccessIsLoggedQueuedThenCountedAndHoldsItsMemoryShare) {
     run.server.Route("/files/" + kMd5, TReply{200, "hello"});
     run.Queue(5);
     run.Start();
-    ASSERT_TRUE(run.WaitSettled(0));
+    ASSERT_TRUE(run.WaitFetched(1));
     run.Stop();
 
     EXPECT_EQ(run.log.CountContaining(kPrefix + "Try=0 ExpectedSize=5 URL=" + run.Url()), 1u);
@@ -229,7 +238,7 @@ TEST(DownloadThread, ATryThatFailsIsCountedAndTheNextOneCanSucceed) {
     });
     run.Queue(5);
     run.Start();
-    ASSERT_TRUE(run.WaitSettled(0));
+    ASSERT_TRUE(run.WaitFetched(1));
     run.Stop();
     auto fetched = run.host.DrainExtractions();
     ASSERT_EQ(fetched.size(), 1u);
@@ -250,7 +259,7 @@ TEST(DownloadThread, TwoWorkersFailingTogetherPostOneRetryFrame) {
     run.Queue(10, "aaaa");
     run.Queue(20, "bbbb");
     run.Start(2);
-    ASSERT_TRUE(run.WaitSettled(2));
+    ASSERT_TRUE(run.WaitGivenUp(2));
     run.Stop();
 
     EXPECT_EQ(run.server.HitCount("/files/aaaa"), 3);
@@ -276,8 +285,7 @@ TEST(DownloadThread, SuspendedRunTakesNoRecordUntilResumed) {
     EXPECT_EQ(run.host.Queues().DownloadCount(), 1u);
     run.host.Resume();
     run.workers[0]->Wake();
-    ASSERT_TRUE(run.WaitSettled(0));
-    EXPECT_EQ(run.host.Queues().ExtractionCount(), 1u);
+    ASSERT_TRUE(run.WaitFetched(1));
 }
 
 TEST(DownloadThread, UnattendedFailureEndsTheRunWithExitCode4) {
@@ -289,7 +297,7 @@ TEST(DownloadThread, UnattendedFailureEndsTheRunWithExitCode4) {
     run.Queue(10);
     run.Start();
     ASSERT_TRUE(run.host.Window().WaitForCount(WM_QUIT, 1));
-    ASSERT_TRUE(run.WaitSettled(0));
+    ASSERT_TRUE(WaitUntil([&] { return run.host.Queues().ActiveWorkers() == 0; }));
     run.Stop();
     EXPECT_EQ(GetExitCode(), 4);
     SetExitCode(0);
@@ -324,7 +332,7 @@ TEST(DownloadThread, UpdateSkipsFilesAlreadyInstalledCorrectly) {
         run.host.m_bNewInstall = false;
         run.host.EnqueueItemForDownload(MakeRecord(run.Url(md5), 4, md5, "sub\\", "app.exe"));
         run.Start();
-        ASSERT_TRUE(run.WaitSettled(0));
+        ASSERT_TRUE(run.WaitCounted(4));
         run.Stop();
         EXPECT_EQ(run.server.HitCount("/files/" + md5), c.bSkipped ? 0 : 1);
         EXPECT_EQ(run.host.Queues().ExtractionCount(), c.bSkipped ? 0u : 1u);
@@ -344,7 +352,7 @@ TEST(DownloadThread, NewInstallNeverLooksAtTheInstallationFolder) {
     run.server.Route("/files/" + md5, TReply{200, "zip!"});
     run.host.EnqueueItemForDownload(MakeRecord(run.Url(md5), 4, md5, "", "app.exe"));
     run.Start();
-    ASSERT_TRUE(run.WaitSettled(0));
+    ASSERT_TRUE(run.WaitFetched(1));
     EXPECT_EQ(run.server.HitCount("/files/" + md5), 1);
     EXPECT_FALSE(run.log.Contains("ValidateMD5Hash"));
 }

@@ -76,9 +76,6 @@ public:
         for (auto& w : workers) w->Terminate();
         for (auto& w : workers) w->Join();
     }
-    bool WaitSettled() {
-        return WaitUntil([&] { return host.Queues().ActiveWorkers() == 0 && host.Queues().ExtractionCount() == 0; });
-    }
     bool WaitValidated(uint32_t n) {
         return WaitUntil([&] { return host.Queues().ValidatedCount() >= n && host.Queues().ActiveWorkers() == 0; });
     }
@@ -258,7 +255,9 @@ TEST(ExtractThread, OutputThatCannotBeCreatedAllowsOneRetryThenAborts) {
     run.Start(2);
 
     ASSERT_TRUE(run.host.Window().WaitForCount(WM_CHANGE_VISIBLE_FRAME, 1));
-    ASSERT_TRUE(WaitUntil([&] { return run.host.Queues().ActiveWorkers() == 0; }));
+    // The queue first, then the active count: a record in a worker's hands is never missed.
+    ASSERT_TRUE(WaitUntil(
+        [&] { return run.host.Queues().ExtractionCount() == 1 && run.host.Queues().ActiveWorkers() == 0; }));
     EXPECT_TRUE(run.host.bInstallSuspended());
     EXPECT_EQ(run.host.Window().Frames(), std::vector<int>{fiRetry});
     auto texts = run.host.Window().Messages(WM_SET_RETRY_MSG);
