@@ -395,17 +395,22 @@ void TInstallerThread::WMStartExtractThreads() {
 
 void TInstallerThread::WMUpdateProgress() {
     if (m_bInstallationSuspended.load()) return;
-    // A worker ended an unattended run with a failure code and told the window
-    // to quit: what is left must not be placed or registered as if it succeeded.
-    if (m_CmdInstall.load() != citNone && GetExitCode() != ecSuccess) return StopWorkers();
     AppendLog("TInstallerThread.WMUpdateProgress : Begin");
-    if (m_Queues.RunFinished()) return FinishRun();
+    // A worker that ends an unattended run sets its failure code before it lets
+    // go of its record, so once the queues look finished the code is visible:
+    // what is left must not be placed or registered as if the run succeeded.
+    if (m_Queues.RunFinished()) return RunEndedByFailure() ? StopWorkers() : FinishRun();
+    if (RunEndedByFailure()) return StopWorkers();
     uint64_t done = ProgressDone();
     AppendLog("TInstallerThread.WMUpdateProgress : TotalDownloaded=" + std::to_string(done) +
               " ProgressSize=" + std::to_string(m_nProgressSize));
     m_MainHandle.Post(WM_SET_PROGRESS, done, static_cast<int64_t>(m_nProgressSize));
     PostThreadMessage(WM_UPDATE_PROGRESS, done, 0);
     std::this_thread::sleep_for(m_Environment.tProgressInterval);
+}
+
+bool TInstallerThread::RunEndedByFailure() const {
+    return m_CmdInstall.load() != citNone && GetExitCode() != ecSuccess;
 }
 
 uint64_t TInstallerThread::ProgressDone() const {

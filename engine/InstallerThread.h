@@ -131,6 +131,8 @@ private:
     void WMStartExtractThreads();
     void WMUpdateProgress();
     uint64_t ProgressDone() const;
+    // An unattended run that a worker ended with a failure code.
+    bool RunEndedByFailure() const;
     void FinishRun();
     void PlaceNewInstallation();
     void WriteRegistry();

@@ -24,6 +24,8 @@ Sandbox::Env Sandbox::Environment(const Env& extra) const {
         {"WAYLAND_DISPLAY", ""},
         {"QT_QPA_PLATFORM", ""},
         {"ORLADESK_LANGUAGE", ""},
+        // Error reports go to a closed local port: nothing leaves the machine.
+        {"ORLADESK_ERROR_REPORT_URL", "https://127.0.0.1:9/software/error"},
         {"http_proxy", ""},
         {"https_proxy", ""},
         {"HTTP_PROXY", ""},
