@@ -6,11 +6,14 @@
 #include <cstdio>
 
 #include "app/ExitCode.h"
+#include "diagnostics/ReportWindowSide.h"
 #include "platform/InstanceGuard.h"
 #include "ui/Fonts.h"
 #include "ui/HelpForm.h"
 #include "ui/InstallerThreadEngine.h"
 #include "ui/Pictures.h"
+#include "ui/QtReportWindowSide.h"
+#include "ui/ReportingApplication.h"
 #include "ui/SetupForm.h"
 
 namespace {
@@ -29,7 +32,7 @@ char* g_Argv[] = {g_strProgram, nullptr};
 }  // namespace
 
 int RunHelpWindow(const THelpText& help) {
-    QApplication app(g_nArgc, g_Argv);
+    TReportingApplication app(g_nArgc, g_Argv);
     LoadStandInFonts();
     THelpForm form(help);
     form.show();
@@ -39,7 +42,7 @@ int RunHelpWindow(const THelpText& help) {
 
 int RunMainWindow(const TCommandLine& cmd, TEngineEnvironment environment, TStartupFolder& folder,
                   TInstanceGuard* guard) {
-    QApplication app(g_nArgc, g_Argv);
+    TReportingApplication app(g_nArgc, g_Argv);
     QApplication::setQuitOnLastWindowClosed(false);
     LoadStandInFonts();
     InitPictureResources();
@@ -50,8 +53,11 @@ int RunMainWindow(const TCommandLine& cmd, TEngineEnvironment environment, TStar
     };
     TSetupForm form(cmd, std::move(services));
     if (!form.FormCreate()) EndProcess(folder);
+    TQtReportWindowSide reportSide(&form);
+    SetReportWindowSide(&reportSide);
     if (guard) guard->ListenForRaise([&form] { form.Post(WM_RAISE_RUNNING_WINDOW); });
     form.show();
     app.exec();
+    SetReportWindowSide(nullptr);
     EndProcess(folder);
 }

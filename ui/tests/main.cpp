@@ -5,6 +5,7 @@
 #include "UiTestSupport.h"
 #include "ui/Fonts.h"
 #include "ui/Pictures.h"
+#include "ui/ReportingApplication.h"
 
 namespace {
 std::vector<std::function<std::unique_ptr<QObject>()>>& Registry() {
@@ -17,7 +18,7 @@ void RegisterUiTest(std::function<std::unique_ptr<QObject>()> factory) { Registr
 
 int main(int argc, char** argv) {
     if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM")) qputenv("QT_QPA_PLATFORM", "offscreen");
-    QApplication app(argc, argv);
+    TReportingApplication app(argc, argv);
     LoadStandInFonts();
     InitPictureResources();
     int failures = 0;
