@@ -3,6 +3,7 @@
 #include <archive.h>
 #include <archive_entry.h>
 #include <fcntl.h>
+#include <locale.h>
 #include <stdlib.h>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -98,6 +99,27 @@ private:
     bool m_bCommitted = false;
 };
 
+// Zip entry names flagged as UTF-8 are converted to the thread's character set
+// by the zip reader; under the C locale names with accents would come out
+// empty. Reading happens under a UTF-8 character set for this thread only.
+class TUtf8NamesScope {
+public:
+    TUtf8NamesScope() : m_Locale(newlocale(LC_CTYPE_MASK, "C.UTF-8", static_cast<locale_t>(0))) {
+        if (m_Locale) m_Previous = uselocale(m_Locale);
+    }
+    ~TUtf8NamesScope() {
+        if (!m_Locale) return;
+        uselocale(m_Previous);
+        freelocale(m_Locale);
+    }
+    TUtf8NamesScope(const TUtf8NamesScope&) = delete;
+    TUtf8NamesScope& operator=(const TUtf8NamesScope&) = delete;
+
+private:
+    locale_t m_Locale;
+    locale_t m_Previous = static_cast<locale_t>(0);
+};
+
 std::string EntryName(archive_entry* entry) {
     const char* name = archive_entry_pathname_utf8(entry);
     if (name == nullptr) name = archive_entry_pathname(entry);
@@ -120,6 +142,7 @@ void CreateFolders(const std::filesystem::path& folder) {
 }  // namespace
 
 std::filesystem::path ExtractFirstEntry(const std::string& package, const std::filesystem::path& target) {
+    TUtf8NamesScope utf8Names;
     TArchivePtr zip(archive_read_new());
     if (!zip) throw std::runtime_error("Zip reader could not be created");
     archive_read_support_format_zip(zip.get());
