@@ -16,7 +16,7 @@ namespace fs = std::filesystem;
 namespace {
 
 // The escapes of a string value in a desktop entry.
-std::string EscapeValue(const std::string& text) {
+std::string EscapeCharacters(const std::string& text) {
     std::string result;
     for (char c : text) {
         switch (c) {
@@ -27,6 +27,11 @@ std::string EscapeValue(const std::string& text) {
             default: result += c;
         }
     }
+    return result;
+}
+
+std::string EscapeValue(const std::string& text) {
+    std::string result = EscapeCharacters(text);
     // A leading blank would be trimmed by readers.
     if (!result.empty() && result[0] == ' ') result.replace(0, 1, "\\s");
     return result;
@@ -82,17 +87,7 @@ std::string DesktopExecArgument(const std::string& argument) {
     }
     if (bQuote) quoted += '"';
     // The quoting above is read after the value's own escapes are undone.
-    std::string result;
-    for (char c : quoted) {
-        switch (c) {
-            case '\\': result += "\\\\"; break;
-            case '\n': result += "\\n"; break;
-            case '\t': result += "\\t"; break;
-            case '\r': result += "\\r"; break;
-            default: result += c;
-        }
-    }
-    return result;
+    return EscapeCharacters(quoted);
 }
 
 void SaveShellLink(const std::string& linkPath, const std::string& targetExe, const std::string& arguments,
