@@ -30,6 +30,21 @@ std::string SystemProxyText() {
     return {};
 }
 
+// "%40" and the like, as user names and passwords are written in proxy addresses.
+std::string PercentDecoded(std::string_view text) {
+    std::string out;
+    for (size_t i = 0; i < text.size(); ++i) {
+        if (text[i] == '%' && i + 2 < text.size() && std::isxdigit(static_cast<unsigned char>(text[i + 1])) &&
+            std::isxdigit(static_cast<unsigned char>(text[i + 2]))) {
+            out += static_cast<char>(std::stoi(std::string(text.substr(i + 1, 2)), nullptr, 16));
+            i += 2;
+        } else {
+            out += text[i];
+        }
+    }
+    return out;
+}
+
 }  // namespace
 
 TProxyAddress ParseProxyText(std::string_view text) {
@@ -42,7 +57,13 @@ TProxyAddress ParseProxyText(std::string_view text) {
     }
     if (auto slash = rest.find('/'); slash != std::string_view::npos) rest = rest.substr(0, slash);
     // The last "@" ends the credentials: a password may itself hold one.
-    if (auto at = rest.rfind('@'); at != std::string_view::npos) rest.remove_prefix(at + 1);
+    if (auto at = rest.rfind('@'); at != std::string_view::npos) {
+        std::string_view credentials = rest.substr(0, at);
+        auto colon = credentials.find(':');
+        result.strUserName = PercentDecoded(credentials.substr(0, colon));
+        if (colon != std::string_view::npos) result.strPassword = PercentDecoded(credentials.substr(colon + 1));
+        rest.remove_prefix(at + 1);
+    }
 
     if (!rest.empty() && rest.front() == '[') {
         auto close = rest.find(']');
@@ -87,7 +108,9 @@ TProxySettings ProxyFromSystem() {
     if (!GetSystemProxy(host, port)) return settings;
     settings.FHost = host;
     settings.FPort = ProxyPortFromText(port);
-    const std::string scheme = ParseProxyText(SystemProxyText()).strScheme;
-    if (scheme == "socks5" || scheme == "socks5h") settings.FScheme = "socks5";
+    const TProxyAddress address = ParseProxyText(SystemProxyText());
+    if (address.strScheme == "socks5" || address.strScheme == "socks5h") settings.FScheme = "socks5";
+    settings.FUserName = address.strUserName;
+    settings.FPassword = address.strPassword;
     return settings;
 }

@@ -12,6 +12,8 @@ struct SystemProxyCase {
     const char* host;
     const char* port;
     int32_t nPort;  // as ProxyFromSystem gives it
+    const char* user = "";
+    const char* password = "";
 };
 
 class SystemProxyTest : public ::testing::TestWithParam<SystemProxyCase> {
@@ -31,16 +33,17 @@ TEST_P(SystemProxyTest, ReducesTheEnvironmentToHostAndPort) {
     const TProxySettings settings = ProxyFromSystem();
     EXPECT_EQ(settings.FHost, c.bFound ? c.host : "");
     EXPECT_EQ(settings.FPort, c.nPort);
-    EXPECT_EQ(settings.FUserName, "");
-    EXPECT_EQ(settings.FPassword, "");
+    EXPECT_EQ(settings.FUserName, c.user);
+    EXPECT_EQ(settings.FPassword, c.password);
 }
 
 INSTANTIATE_TEST_SUITE_P(
     Cases, SystemProxyTest,
     ::testing::Values(
         SystemProxyCase{"https_proxy", "proxy.corp:8080", true, "proxy.corp", "8080", 8080},
-        SystemProxyCase{"HTTP_PROXY", "http://user:pw@h:3128/", true, "h", "3128", 3128},
-        SystemProxyCase{"http_proxy", "http://us@er:p:w@h:3128/path/x", true, "h", "3128", 3128},
+        SystemProxyCase{"HTTP_PROXY", "http://user:pw@h:3128/", true, "h", "3128", 3128, "user", "pw"},
+        SystemProxyCase{"http_proxy", "http://us@er:p:w@h:3128/path/x", true, "h", "3128", 3128, "us@er", "p:w"},
+        SystemProxyCase{"http_proxy", "http://a%40b:p%25w@h:3128", true, "h", "3128", 3128, "a@b", "p%w"},
         SystemProxyCase{"HTTPS_PROXY", "http=h:80;https=h:443", true, "http=h", "80;https=h:443", 0},
         SystemProxyCase{"https_proxy", "http://[::1]:3128", true, "[::1]", "3128", 3128},
         SystemProxyCase{"https_proxy", "proxy.corp", false, "", "", 0},
