@@ -87,7 +87,7 @@ TEST_F(InstallerProxy, EveryRequestGoesThroughTheSessionsProxy) {
     const std::string access = nginx->AccessLog();
     std::vector<std::string> served = RequestedPaths(access, "/");
     ASSERT_EQ(served.size(), release.Packages().size() + 1) << access;
-    EXPECT_EQ(Occurrences(access, std::string("via=\"1.1 ") + kViaName), served.size()) << access;
+    EXPECT_EQ(Occurrences(access, std::string(" ") + kViaName + " (tinyproxy"), served.size()) << access;
     const std::string proxyLog = proxy.Log();
     for (const std::string& path : served)
         EXPECT_NE(proxyLog.find("GET " + nginx->BaseUrl() + path + " HTTP/1.1"), std::string::npos) << path;
@@ -110,7 +110,7 @@ TEST_F(InstallerProxy, ProxyWithUserNameAndPasswordCarriesEveryRequest) {
     const std::string access = nginx->AccessLog();
     std::vector<std::string> served = RequestedPaths(access, "/");
     ASSERT_EQ(served.size(), release.Packages().size() + 1) << access;
-    EXPECT_EQ(Occurrences(access, std::string("via=\"1.1 ") + kViaName), served.size()) << access;
+    EXPECT_EQ(Occurrences(access, std::string(" ") + kViaName + " (tinyproxy"), served.size()) << access;
 }
 
 // With a wrong password the proxy refuses, and the run ends with 4 and says why.
