@@ -58,15 +58,19 @@ TEST_F(InstallerThreadTest, StartLogsIdentifierAndSystem) {
 TEST_F(InstallerThreadTest, MessagesAreHandledInOrderWithNames) {
     engine->SetUnnatendedValues("a", citInstall);
     engine->SetProxyConfig(TProxySettings{"proxy.local", 3128, "", "user", "secret"});
-    engine->VerifyPreviousInstall();
+    TMessage name;
+    name.message = WM_SET_INSTALL_NAME;
+    name.text = "casa";
+    engine->PostThreadMessage(std::move(name));
     engine->PostThreadMessage(1279);
     Drain();
     auto processed = log.Matching("TInstallerThread.ProcessMessage: ");
     ASSERT_GE(processed.size(), 4u);
     EXPECT_EQ(processed[0], "TInstallerThread.ProcessMessage: WM_SET_UNNATENDED_VALUES.");
     EXPECT_EQ(processed[1], "TInstallerThread.ProcessMessage: WM_SET_PROXY_CONFIG.");
-    EXPECT_EQ(processed[2], "TInstallerThread.ProcessMessage: WM_VERIFY_PREVIOUS_INSTALL.");
+    EXPECT_EQ(processed[2], "TInstallerThread.ProcessMessage: WM_SET_INSTALL_NAME.");
     EXPECT_EQ(processed[3], "TInstallerThread.ProcessMessage: UNKNOWN (1279).");
+    EXPECT_TRUE(log.Contains("WMSetInstallName: casa - casa"));
     EXPECT_EQ(engine->GetInstallType(), citInstall);
 }
 
