@@ -7,6 +7,7 @@
 #include "engine/InstallerThread.h"
 #include "engine/MessageIds.h"
 #include "platform/RegistryHiveSqlite.h"
+#include "support/EngineTestEnvironment.h"
 #include "support/LogCapture.h"
 #include "support/RecordingTarget.h"
 #include "support/TestRelease.h"
@@ -34,17 +35,8 @@ protected:
     }
 
     void StartEngine(TCmdInstallType mode = citNone, const std::string& name = "") {
-        TEngineEnvironment env;
-        env.lstCommandLine = {"OrlaDesk"};
-        env.fnMachineIdHex = [] { return std::string("0A1B2C3D"); };
-        env.fnOsDescription = [] { return std::string("Test OS"); };
-        env.hkcu = hive;
-        env.processes = CreateProcessList();
-        env.pathAppData = dir / "appdata";
-        env.strServerUrl = server.BaseUrl();
-        env.bX64 = false;
-        env.tProgressInterval = 5ms;
-        engine = std::make_unique<TInstallerThread>(window, std::move(env));
+        engine = std::make_unique<TInstallerThread>(
+            window, TestEngineEnvironment(hive, dir / "appdata", server.BaseUrl()));
         engine->Start();
         engine->WaitStart();
         engine->SetUnnatendedValues(name, mode);
@@ -239,7 +231,7 @@ TEST_F(EngineRun, CancellingANewInstallationRemovesItsTemporaryFolder) {
     release.Publish();
     server.Route(release.PackagePath("vantixchart.exe"),
                  TReply{200, release.Package("vantixchart.exe"), "application/zip", {},
-                        TReply::TFault::StallMidBody, 1, 20s});
+                        TReply::TFault::StallMidBody, 1, 3s});
     InstallInteractively();
     ASSERT_TRUE(log.WaitForLine("Download succeeded", 3));
     engine->UndoInstall();

@@ -4,27 +4,18 @@
 #include "engine/InstallerThread.h"
 #include "engine/MessageIds.h"
 #include "platform/RegistryHiveSqlite.h"
+#include "support/EngineTestEnvironment.h"
 #include "support/LogCapture.h"
 #include "support/RecordingTarget.h"
 
 namespace {
 
-TEngineEnvironment TestEnvironment(const TempDir& dir) {
-    TEngineEnvironment env;
-    env.hkcu = std::make_shared<TRegistryHiveSqlite>(dir / "hkcu.sqlite", false);
-    env.processes = CreateProcessList();
-    env.pathAppData = dir / "appdata";
-    env.strServerUrl = "http://127.0.0.1:9";
-    env.lstCommandLine = {"OrlaDesk"};
-    env.fnMachineIdHex = [] { return std::string("0A1B2C3D"); };
-    env.fnOsDescription = [] { return std::string("Test OS 1.0"); };
-    return env;
-}
-
 class InstallerThreadTest : public ::testing::Test {
 protected:
     void SetUp() override {
-        engine = std::make_unique<TInstallerThread>(window, TestEnvironment(dir));
+        engine = std::make_unique<TInstallerThread>(
+            window, TestEngineEnvironment(std::make_shared<TRegistryHiveSqlite>(dir / "hkcu.sqlite", false),
+                                          dir / "appdata", "http://127.0.0.1:9"));
         engine->Start();
         engine->WaitStart();
     }

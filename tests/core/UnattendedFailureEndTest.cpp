@@ -8,6 +8,7 @@
 #include "engine/MessageIds.h"
 #include "platform/ProcessList.h"
 #include "platform/RegistryHiveSqlite.h"
+#include "support/EngineTestEnvironment.h"
 #include "support/LogCapture.h"
 #include "support/RecordingTarget.h"
 #include "support/TestRelease.h"
@@ -52,15 +53,8 @@ TEST_P(UnattendedFailureEnd, NothingIsPlacedOrRegisteredAfterTheQuit) {
     if (reply.nStatus == 200) reply.strBody = std::string(release.Package("a.dll").size(), 'z');
     server.Route(release.PackagePath("a.dll"), reply);
 
-    TEngineEnvironment env;
+    TEngineEnvironment env = TestEngineEnvironment(hive, dir / "appdata", server.BaseUrl());
     env.lstCommandLine = {"OrlaDesk", "/install"};
-    env.fnMachineIdHex = [] { return std::string("0A1B2C3D"); };
-    env.fnOsDescription = [] { return std::string("Test OS"); };
-    env.hkcu = hive;
-    env.processes = CreateProcessList();
-    env.pathAppData = dir / "appdata";
-    env.strServerUrl = server.BaseUrl();
-    env.tProgressInterval = 5ms;
     engine = std::make_unique<TInstallerThread>(window, std::move(env));
     engine->Start();
     engine->WaitStart();
