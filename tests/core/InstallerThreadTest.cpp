@@ -42,7 +42,7 @@ TEST_F(InstallerThreadTest, StartLogsIdentifierAndSystem) {
     EXPECT_EQ(lines[0], "Execute");
     EXPECT_TRUE(lines[1].starts_with("TInstallerThread.Execute: Identifier=0A1B2C3D_"));
     EXPECT_EQ(lines[1].size(), std::string("TInstallerThread.Execute: Identifier=0A1B2C3D_dd-mm-hh-nn").size());
-    EXPECT_EQ(lines[2], "TInstallerThread.Execute: OS=Test OS 1.0");
+    EXPECT_EQ(lines[2], "TInstallerThread.Execute: OS=Test OS");
     EXPECT_EQ(engine->Identifier(), lines[1].substr(lines[1].find('=') + 1));
 }
 
