@@ -80,14 +80,8 @@ public:
 
     std::string Url(const std::string& md5 = kMd5) const { return server.Url("/files/" + md5); }
     void Queue(int64_t size, const std::string& md5 = kMd5) { host.EnqueueItemForDownload(MakeRecord(Url(md5), size, md5)); }
-    void Start(int nWorkers = 1) {
-        for (int i = 0; i < nWorkers; ++i) workers.push_back(std::make_unique<TDownloadThread>(host));
-        for (auto& w : workers) w->Start();
-    }
-    void Stop() {
-        for (auto& w : workers) w->Terminate();
-        for (auto& w : workers) w->Join();
-    }
+    void Start(int nWorkers = 1) { StartWorkers(host, workers, nWorkers); }
+    void Stop() { StopWorkers(workers); }
     // Each wait reads the queue before the active count: a worker counts itself
     // active before it takes a record and queues a record before it stops
     // counting, so a record in flight is never missed.

@@ -68,14 +68,8 @@ public:
     }
 
     fs::path Temp() const { return dir / "temp"; }
-    void Start(int nWorkers = 1) {
-        for (int i = 0; i < nWorkers; ++i) workers.push_back(std::make_unique<TExtractThread>(host));
-        for (auto& w : workers) w->Start();
-    }
-    void Stop() {
-        for (auto& w : workers) w->Terminate();
-        for (auto& w : workers) w->Join();
-    }
+    void Start(int nWorkers = 1) { StartWorkers(host, workers, nWorkers); }
+    void Stop() { StopWorkers(workers); }
     bool WaitValidated(uint32_t n) {
         return WaitUntil([&] { return host.Queues().ValidatedCount() >= n && host.Queues().ActiveWorkers() == 0; });
     }

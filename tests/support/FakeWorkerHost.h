@@ -1,6 +1,7 @@
 #pragma once
 #include <atomic>
 #include <filesystem>
+#include <memory>
 #include <mutex>
 #include <string>
 #include <vector>
@@ -68,3 +69,17 @@ private:
 // A record as the download set-up makes it.
 PFileToDownload MakeRecord(const std::string& url, int64_t size, const std::string& md5,
                            const std::string& folder = "", const std::string& name = "file.bin");
+
+// Creates `count` workers of one kind on `host` and starts them.
+template <class TWorker>
+void StartWorkers(IWorkerHost& host, std::vector<std::unique_ptr<TWorker>>& workers, int count) {
+    for (int i = 0; i < count; ++i) workers.push_back(std::make_unique<TWorker>(host));
+    for (auto& w : workers) w->Start();
+}
+
+// Asks every worker to stop, then waits for each.
+template <class TWorker>
+void StopWorkers(std::vector<std::unique_ptr<TWorker>>& workers) {
+    for (auto& w : workers) w->Terminate();
+    for (auto& w : workers) w->Join();
+}
