@@ -133,6 +133,17 @@ mode_t OutputMode(archive_entry* entry) {
     return perm == 0 ? 0644 : (perm & ~static_cast<mode_t>(022));
 }
 
+// A declared size is exact; without one, more than any real compression ratio
+// gives is a decompression bomb. Nothing beyond `nMaxSize` in either case.
+uint64_t UnpackLimit(archive_entry* entry, const std::string& name, size_t nPackageSize, uint64_t nMaxSize) {
+    if (archive_entry_size_is_set(entry) == 0) return std::min(kBombRatio * nPackageSize + kBombSlack, nMaxSize);
+    const uint64_t nDeclared = static_cast<uint64_t>(std::max<la_int64_t>(archive_entry_size(entry), 0));
+    if (nDeclared > nMaxSize)
+        throw std::runtime_error("Package entry " + name + " declares " + std::to_string(nDeclared) +
+                                 " bytes, more than the " + std::to_string(nMaxSize) + " allowed");
+    return nDeclared;
+}
+
 void CreateFolders(const std::filesystem::path& folder) {
     std::error_code ec;
     std::filesystem::create_directories(folder, ec);
@@ -141,7 +152,8 @@ void CreateFolders(const std::filesystem::path& folder) {
 
 }  // namespace
 
-std::filesystem::path ExtractFirstEntry(const std::string& package, const std::filesystem::path& target) {
+std::filesystem::path ExtractFirstEntry(const std::string& package, const std::filesystem::path& target,
+                                        uint64_t nMaxSize) {
     TUtf8NamesScope utf8Names;
     TArchivePtr zip(archive_read_new());
     if (!zip) throw std::runtime_error("Zip reader could not be created");
@@ -159,12 +171,8 @@ std::filesystem::path ExtractFirstEntry(const std::string& package, const std::f
     if (archive_entry_filetype(entry) != AE_IFREG)
         throw std::runtime_error("Package entry is not a regular file: " + name);
     const std::filesystem::path path = JoinPath(target, name);
-
-    // A declared size is exact; without one, more than any real compression
-    // ratio gives is a decompression bomb.
     const bool bSizeDeclared = archive_entry_size_is_set(entry) != 0;
-    const uint64_t nLimit = bSizeDeclared ? static_cast<uint64_t>(std::max<la_int64_t>(archive_entry_size(entry), 0))
-                                          : kBombRatio * package.size() + kBombSlack;
+    const uint64_t nLimit = UnpackLimit(entry, name, package.size(), nMaxSize);
 
     CreateFolders(path.parent_path());
     TPartFile part(path, OutputMode(entry));

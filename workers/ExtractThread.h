@@ -1,5 +1,6 @@
 #pragma once
 #include <chrono>
+#include <cstdint>
 #include <filesystem>
 #include <stdexcept>
 #include <string>
@@ -50,11 +51,19 @@ private:
     IWorkerHost& m_Host;
 };
 
+// The largest file a package may unpack to. The release tool writes no larger
+// entry (and no ZIP64 records), so a package that declares more is damaged or
+// hostile and is refused before anything is written.
+inline constexpr uint64_t kMaxUnpackedSize = 0xFFFFFFFFull;
+
 // Unpacks the first entry of the zip archive held in `package` into `target`,
 // creating the sub-folders its name holds; other entries are ignored. Returns
 // the path of the unpacked file. Entry names that would leave `target`
-// (absolute, "..") are refused, and so is an entry that unpacks to more than
-// its declared size or than a thousandfold of the package (a decompression
-// bomb). Throws EFCreateError when the output file cannot be created or put in
-// place, std::runtime_error for a damaged archive or a refused name.
-std::filesystem::path ExtractFirstEntry(const std::string& package, const std::filesystem::path& target);
+// (absolute, "..") are refused. So is an entry that declares more than
+// `nMaxSize` bytes, and one that unpacks to more than its declared size, to
+// more than a thousandfold of the package when it declares none, or to more
+// than `nMaxSize` (a decompression bomb). Throws EFCreateError when the output file cannot be
+// created or put in place, std::runtime_error for a damaged archive or a
+// refused entry; a failure leaves no file behind.
+std::filesystem::path ExtractFirstEntry(const std::string& package, const std::filesystem::path& target,
+                                        uint64_t nMaxSize = kMaxUnpackedSize);

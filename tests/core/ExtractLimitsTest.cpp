@@ -1,0 +1,152 @@
+// How much a package may unpack to, and which entry names it may use, checked
+// on ExtractFirstEntry alone with packages made by the release tool's writer or
+// framed by hand where no honest tool would write them.
+#include <gtest/gtest.h>
+
+#include <cstdint>
+#include <filesystem>
+#include <string>
+
+#include "release/ZipWriter.h"
+#include "support/TempDir.h"
+#include "workers/ExtractThread.h"
+
+namespace fs = std::filesystem;
+
+namespace {
+
+void PutU16(std::string& out, uint16_t value) {
+    for (int i = 0; i < 2; ++i) out.push_back(static_cast<char>((value >> (8 * i)) & 0xff));
+}
+void PutU32(std::string& out, uint32_t value) {
+    for (int i = 0; i < 4; ++i) out.push_back(static_cast<char>((value >> (8 * i)) & 0xff));
+}
+void PutU64(std::string& out, uint64_t value) {
+    for (int i = 0; i < 8; ++i) out.push_back(static_cast<char>((value >> (8 * i)) & 0xff));
+}
+
+// One deflated entry whose ZIP64 extra field declares `declared` bytes, in the
+// local header and in the central directory alike. The release tool never
+// writes ZIP64 records.
+std::string Zip64Package(const std::string& name, const std::string& data, uint64_t declared) {
+    const TCompressedData packed = CompressForZip(data, ZipMethod::zmDeflate);
+    std::string extra;
+    PutU16(extra, 0x0001);
+    PutU16(extra, 8);
+    PutU64(extra, declared);
+    auto common = [&](std::string& out) {
+        PutU16(out, 45);  // version needed: ZIP64
+        PutU16(out, 0);   // flags
+        PutU16(out, 8);   // Deflate
+        PutU16(out, 0);   // time
+        PutU16(out, 0);   // date
+        PutU32(out, packed.nCrc32);
+        PutU32(out, static_cast<uint32_t>(packed.strBytes.size()));
+        PutU32(out, 0xFFFFFFFF);  // the size is in the extra field
+        PutU16(out, static_cast<uint16_t>(name.size()));
+        PutU16(out, static_cast<uint16_t>(extra.size()));
+    };
+    std::string zip;
+    PutU32(zip, 0x04034b50);
+    common(zip);
+    zip += name + extra + packed.strBytes;
+    const size_t centralOffset = zip.size();
+    std::string central;
+    PutU32(central, 0x02014b50);
+    PutU16(central, 0x031E);  // made by: Unix
+    common(central);
+    PutU16(central, 0);  // comment
+    PutU16(central, 0);  // disk
+    PutU16(central, 0);  // internal attributes
+    PutU32(central, 0100644u << 16);
+    PutU32(central, 0);  // offset of the local header
+    central += name + extra;
+    zip += central;
+    PutU32(zip, 0x06054b50);
+    PutU16(zip, 0);
+    PutU16(zip, 0);
+    PutU16(zip, 1);
+    PutU16(zip, 1);
+    PutU32(zip, static_cast<uint32_t>(central.size()));
+    PutU32(zip, static_cast<uint32_t>(centralOffset));
+    PutU16(zip, 0);
+    return zip;
+}
+
+std::string OneEntry(const std::string& name, const std::string& data, ZipMethod method) {
+    return MakeZip({{name, data, 0}}, method);
+}
+
+// Everything in `folder`, recursively, as paths relative to it.
+std::vector<std::string> Contents(const fs::path& folder) {
+    std::vector<std::string> found;
+    for (const auto& entry : fs::recursive_directory_iterator(folder))
+        found.push_back(fs::relative(entry.path(), folder).string());
+    return found;
+}
+
+struct TLimitCase {
+    const char* label;
+    ZipMethod method;
+    size_t nData;
+    uint64_t nMaxSize;
+    bool bAccepted;
+};
+
+class ExtractSizeLimit : public testing::TestWithParam<TLimitCase> {};
+
+TEST_P(ExtractSizeLimit, EntriesBeyondTheLimitAreRefusedBeforeAnythingIsWritten) {
+    const TLimitCase& c = GetParam();
+    TempDir dir;
+    const std::string data(c.nData, '\0');
+    const std::string zip = OneEntry("cache.dat", data, c.method);
+    if (c.bAccepted) {
+        const fs::path path = ExtractFirstEntry(zip, dir.path(), c.nMaxSize);
+        EXPECT_EQ(fs::file_size(path), c.nData);
+        return;
+    }
+    try {
+        ExtractFirstEntry(zip, dir.path(), c.nMaxSize);
+        ADD_FAILURE() << "accepted";
+    } catch (const EFCreateError& e) {
+        ADD_FAILURE() << "reported as a file that cannot be created: " << e.what();
+    } catch (const std::runtime_error& e) {
+        EXPECT_EQ(std::string(e.what()), "Package entry cache.dat declares " + std::to_string(c.nData) +
+                                             " bytes, more than the " + std::to_string(c.nMaxSize) + " allowed");
+    }
+    EXPECT_TRUE(Contents(dir.path()).empty());
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Table, ExtractSizeLimit,
+    testing::Values(TLimitCase{"LzmaAtTheLimit", ZipMethod::zmLzma, 1 << 20, 1 << 20, true},
+                    TLimitCase{"LzmaOneByteBeyond", ZipMethod::zmLzma, (1 << 20) + 1, 1 << 20, false},
+                    TLimitCase{"DeflateBeyond", ZipMethod::zmDeflate, 200000, 65536, false},
+                    TLimitCase{"StoredBeyond", ZipMethod::zmStore, 4097, 4096, false}),
+    [](const testing::TestParamInfo<TLimitCase>& info) { return info.param.label; });
+
+// A few hundred bytes that claim 5 GiB: refused by the size they declare, not
+// after filling the disk up to it.
+TEST(ExtractLimits, Zip64EntryDeclaringMoreThanAPackageMayHoldIsRefused) {
+    TempDir dir;
+    const uint64_t declared = 5ull << 30;
+    const std::string zip = Zip64Package("app.exe", std::string(100000, '\0'), declared);
+    try {
+        ExtractFirstEntry(zip, dir.path());
+        ADD_FAILURE() << "accepted";
+    } catch (const std::runtime_error& e) {
+        EXPECT_EQ(std::string(e.what()), "Package entry app.exe declares 5368709120 bytes, more than the 4294967295 allowed");
+    }
+    EXPECT_TRUE(Contents(dir.path()).empty());
+}
+
+// The ZIP64 framing itself is read: the same package declaring its true size unpacks.
+TEST(ExtractLimits, Zip64EntryDeclaringItsTrueSizeUnpacks) {
+    TempDir dir;
+    const std::string data(100000, 'z');
+    const fs::path path = ExtractFirstEntry(Zip64Package("app.exe", data, data.size()), dir.path());
+    EXPECT_EQ(path, dir.path() / "app.exe");
+    EXPECT_EQ(ReadFileText(path), data);
+}
+
+}  // namespace
