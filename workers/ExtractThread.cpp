@@ -133,6 +133,14 @@ mode_t OutputMode(archive_entry* entry) {
     return perm == 0 ? 0644 : (perm & ~static_cast<mode_t>(022));
 }
 
+// "." or "./." would make the target folder itself the output file, and its
+// temporary file would go beside the target, outside it.
+std::filesystem::path OutputPath(const std::filesystem::path& target, const std::string& name) {
+    const std::filesystem::path relative = ToNativeRelative(name);
+    if (relative.empty()) throw std::runtime_error("Package entry names no file: " + name);
+    return target / relative;
+}
+
 // A declared size is exact; without one, more than any real compression ratio
 // gives is a decompression bomb. Nothing beyond `nMaxSize` in either case.
 uint64_t UnpackLimit(archive_entry* entry, const std::string& name, size_t nPackageSize, uint64_t nMaxSize) {
@@ -170,7 +178,7 @@ std::filesystem::path ExtractFirstEntry(const std::string& package, const std::f
     if (name.empty()) throw std::runtime_error("Package entry has no name");
     if (archive_entry_filetype(entry) != AE_IFREG)
         throw std::runtime_error("Package entry is not a regular file: " + name);
-    const std::filesystem::path path = JoinPath(target, name);
+    const std::filesystem::path path = OutputPath(target, name);
     const bool bSizeDeclared = archive_entry_size_is_set(entry) != 0;
     const uint64_t nLimit = UnpackLimit(entry, name, package.size(), nMaxSize);
 

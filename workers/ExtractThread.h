@@ -58,11 +58,12 @@ inline constexpr uint64_t kMaxUnpackedSize = 0xFFFFFFFFull;
 
 // Unpacks the first entry of the zip archive held in `package` into `target`,
 // creating the sub-folders its name holds; other entries are ignored. Returns
-// the path of the unpacked file. Entry names that would leave `target`
-// (absolute, "..") are refused. So is an entry that declares more than
-// `nMaxSize` bytes, and one that unpacks to more than its declared size, to
-// more than a thousandfold of the package when it declares none, or to more
-// than `nMaxSize` (a decompression bomb). Throws EFCreateError when the output file cannot be
+// the path of the unpacked file, which always lies inside `target`. Entry
+// names that would leave `target` (absolute, "..") or that name no file (".")
+// are refused. So is an entry that declares more than `nMaxSize` bytes, and one
+// that unpacks to more than its declared size, to more than a thousandfold of
+// the package when it declares none, or to more than `nMaxSize` (a
+// decompression bomb). Throws EFCreateError when the output file cannot be
 // created or put in place, std::runtime_error for a damaged archive or a
 // refused entry; a failure leaves no file behind.
 std::filesystem::path ExtractFirstEntry(const std::string& package, const std::filesystem::path& target,

@@ -149,4 +149,27 @@ TEST(ExtractLimits, Zip64EntryDeclaringItsTrueSizeUnpacks) {
     EXPECT_EQ(ReadFileText(path), data);
 }
 
+// A name that reduces to nothing would make the target folder the output
+// file: its temporary file would be created beside the target, outside it, and
+// the failure would pass for a file held by the running product (which asks
+// the user to close it) instead of a damaged package.
+TEST(ExtractLimits, EntryThatNamesNoFileIsRefusedAsDamaged) {
+    for (const char* name : {".", "./.", ".\\.", "./\\."}) {
+        SCOPED_TRACE(name);
+        TempDir dir;
+        const fs::path target = dir.path() / "target";
+        fs::create_directory(target);
+        try {
+            ExtractFirstEntry(OneEntry(name, "payload", ZipMethod::zmDeflate), target);
+            ADD_FAILURE() << "accepted";
+        } catch (const EFCreateError& e) {
+            ADD_FAILURE() << "reported as a file that cannot be created: " << e.what();
+        } catch (const std::runtime_error& e) {
+            // The zip reader may turn back-slashes into slashes in the name it reports.
+            EXPECT_TRUE(std::string(e.what()).starts_with("Package entry names no file: ")) << e.what();
+        }
+        EXPECT_EQ(Contents(dir.path()), std::vector<std::string>{"target"});
+    }
+}
+
 }  // namespace
