@@ -32,6 +32,14 @@ uint32_t SizeInKiB(uint64_t bytes) {
                                                       : static_cast<uint32_t>(kib);
 }
 
+TRegWrite StringWrite(const std::string& key, const std::string& name, const std::string& data) {
+    return {key, TRegValue{name, TRegValue::rtString, data, 0}};
+}
+
+TRegWrite DwordWrite(const std::string& key, const std::string& name, uint32_t data) {
+    return {key, TRegValue{name, TRegValue::rtDword, "", data}};
+}
+
 std::string WithSlash(std::string folder) {
     if (!folder.empty() && folder.back() != '/') folder += '/';
     return folder;
@@ -62,37 +70,37 @@ std::string TRegistration::ShortcutFileName(const std::string& strInstallName) {
 void TRegistration::WriteRegistry(const TRegistrationRequest& request) {
     AppendLog("WriteRegistry");
     if (request.strRegFolderName.empty()) throw std::invalid_argument("WriteRegistry: no registry folder name");
-    if (request.bNewInstall) WriteApplicationKeys(request);
-    WriteUninstallEntry(request);
+    std::vector<TRegWrite> writes;
+    if (request.bNewInstall) AddApplicationKeys(request, writes);
+    AddUninstallEntry(request, writes);
+    // One transaction: a run killed or failing half-way must not leave an
+    // installation that is found by its "Dir" but has no uninstall entry.
+    m_Hkcu.WriteValues(writes);
 }
 
-void TRegistration::WriteApplicationKeys(const TRegistrationRequest& request) {
+void TRegistration::AddApplicationKeys(const TRegistrationRequest& request, std::vector<TRegWrite>& writes) {
     const std::string key = ApplicationKey(request.strRegFolderName);
-    m_Hkcu.CreateKey(key);
-    m_Hkcu.WriteString(key, "Dir", request.strInstallPath);
-    m_Hkcu.CreateKey(key + "\\Default");
-    m_Hkcu.WriteString(key + "\\Default", "IsDarkTheme", "1");
-    m_Hkcu.CreateKey(key + "\\Preferences");
-    m_Hkcu.WriteString(key + "\\Preferences", "Language", LanguageText(request.nLanguage));
+    writes.push_back(StringWrite(key, "Dir", request.strInstallPath));
+    writes.push_back(StringWrite(key + "\\Default", "IsDarkTheme", "1"));
+    writes.push_back(StringWrite(key + "\\Preferences", "Language", LanguageText(request.nLanguage)));
 }
 
-void TRegistration::WriteUninstallEntry(const TRegistrationRequest& request) {
+void TRegistration::AddUninstallEntry(const TRegistrationRequest& request, std::vector<TRegWrite>& writes) {
     const std::string key = UninstallKey(request.strRegFolderName);
     const std::string& path = request.strInstallPath;
     const std::string exe = path + edition::strProductExeName;
     const std::string version = GetFileVersionString(exe, true);
-    m_Hkcu.CreateKey(key);
-    m_Hkcu.WriteString(key, "DisplayName", DisplayName(request.strInstallName));
-    m_Hkcu.WriteString(key, "DisplayIcon", exe);
-    m_Hkcu.WriteString(key, "DisplayVersion", version);
-    m_Hkcu.WriteString(key, "InstallLocation", path);
-    m_Hkcu.WriteString(key, "Publisher", edition::strPublisherName);
-    m_Hkcu.WriteDword(key, "NoModify", 1);
-    m_Hkcu.WriteDword(key, "NoRepair", 1);
-    m_Hkcu.WriteDword(key, "EstimatedSize", SizeInKiB(GetFolderSize(path, true)));
-    m_Hkcu.WriteDword(key, "Language", 1046);
-    m_Hkcu.WriteString(key, "Version", version);
-    m_Hkcu.WriteString(key, "UninstallString", "\"" + path + "Desinstalar.exe\"");
+    writes.push_back(StringWrite(key, "DisplayName", DisplayName(request.strInstallName)));
+    writes.push_back(StringWrite(key, "DisplayIcon", exe));
+    writes.push_back(StringWrite(key, "DisplayVersion", version));
+    writes.push_back(StringWrite(key, "InstallLocation", path));
+    writes.push_back(StringWrite(key, "Publisher", edition::strPublisherName));
+    writes.push_back(DwordWrite(key, "NoModify", 1));
+    writes.push_back(DwordWrite(key, "NoRepair", 1));
+    writes.push_back(DwordWrite(key, "EstimatedSize", SizeInKiB(GetFolderSize(path, true))));
+    writes.push_back(DwordWrite(key, "Language", 1046));
+    writes.push_back(StringWrite(key, "Version", version));
+    writes.push_back(StringWrite(key, "UninstallString", "\"" + path + "Desinstalar.exe\""));
 }
 
 void TRegistration::CreateShortcuts(const TRegistrationRequest& request) {

@@ -1,10 +1,12 @@
 #pragma once
 #include <cstdint>
 #include <string>
+#include <vector>
 
 #include "app/Texts.h"
 
 class IRegistryHive;
+struct TRegWrite;
 
 // What the last steps of a run need to know about the installation.
 struct TRegistrationRequest {
@@ -18,7 +20,8 @@ struct TRegistrationRequest {
 // Records an installation in the current user's hive and makes its two
 // shortcuts. Engine thread only. Both steps throw on failure (the hive's
 // std::runtime_error, or the shortcut's); the engine turns that into its exit
-// code or error frame. Values already written stay written.
+// code or error frame. The registry values are written all together or not at
+// all; a shortcut failure leaves them written.
 class TRegistration {
 public:
     explicit TRegistration(IRegistryHive& hkcu);
@@ -43,8 +46,8 @@ public:
     static std::string ShortcutFileName(const std::string& strInstallName);
 
 private:
-    void WriteApplicationKeys(const TRegistrationRequest& request);
-    void WriteUninstallEntry(const TRegistrationRequest& request);
+    static void AddApplicationKeys(const TRegistrationRequest& request, std::vector<TRegWrite>& writes);
+    static void AddUninstallEntry(const TRegistrationRequest& request, std::vector<TRegWrite>& writes);
 
     IRegistryHive& m_Hkcu;
 };

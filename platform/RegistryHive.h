@@ -23,6 +23,12 @@ struct TRegValue {
     uint32_t nData = 0;   // rtDword
 };
 
+// One value to write, with the key that holds it.
+struct TRegWrite {
+    std::string strKey;
+    TRegValue value;
+};
+
 class IRegistryHive {
 public:
     virtual ~IRegistryHive() = default;
@@ -39,6 +45,9 @@ public:
     virtual void CreateKey(const std::string& key) = 0;
     virtual void WriteString(const std::string& key, const std::string& name, const std::string& data) = 0;
     virtual void WriteDword(const std::string& key, const std::string& name, uint32_t data) = 0;
+    // Writes every value, in order, as one transaction: whatever fails or
+    // ends the process on the way, the hive holds all of them or none.
+    virtual void WriteValues(const std::vector<TRegWrite>& writes) = 0;
     // Both return false when there was nothing to delete. Deleting a key deletes
     // its sub-keys and values.
     virtual bool DeleteKey(const std::string& key) = 0;

@@ -368,7 +368,7 @@ void TRegistryHiveSqlite::WriteString(const std::string& key, const std::string&
     v.strName = name;
     v.nType = TRegValue::rtString;
     v.strData = data;
-    WriteValue(key, v);
+    WriteValues({{key, v}});
 }
 
 void TRegistryHiveSqlite::WriteDword(const std::string& key, const std::string& name, uint32_t data) {
@@ -376,15 +376,22 @@ void TRegistryHiveSqlite::WriteDword(const std::string& key, const std::string& 
     v.strName = name;
     v.nType = TRegValue::rtDword;
     v.nData = data;
-    WriteValue(key, v);
+    WriteValues({{key, v}});
 }
 
-void TRegistryHiveSqlite::WriteValue(const std::string& key, const TRegValue& value) {
-    auto parts = SplitKeyPath(key, m_Root);
+void TRegistryHiveSqlite::WriteValues(const std::vector<TRegWrite>& writes) {
     std::lock_guard lock(m_mtxDb);
     std::lock_guard turn(TFileWriterTurns::For(m_Path));
     TWriteTransaction tx(WriteConnection());
-    long long id = EnsureKey(parts);
+    for (const TRegWrite& write : writes) PutValue(write.strKey, write.value);
+    tx.Commit();
+}
+
+void TRegistryHiveSqlite::PutValue(const std::string& key, const TRegValue& value) {
+    if (value.nType != TRegValue::rtString && value.nType != TRegValue::rtDword)
+        throw std::invalid_argument("registry hive: value " + value.strName + " has an unknown type " +
+                                    std::to_string(static_cast<int>(value.nType)));
+    long long id = EnsureKey(SplitKeyPath(key, m_Root));
     // An existing value keeps its row, so its stored name and its place in the
     // enumeration stay as they were.
     TStatement s(m_pDb.get(),
@@ -395,7 +402,6 @@ void TRegistryHiveSqlite::WriteValue(const std::string& key, const TRegValue& va
     if (value.nType == TRegValue::rtDword) s.BindNull(4).Bind(5, static_cast<long long>(value.nData));
     else s.Bind(4, value.strData).BindNull(5);
     s.Step();
-    tx.Commit();
 }
 
 bool TRegistryHiveSqlite::DeleteKey(const std::string& key) {

@@ -40,6 +40,7 @@ public:
     void CreateKey(const std::string& key) override;
     void WriteString(const std::string& key, const std::string& name, const std::string& data) override;
     void WriteDword(const std::string& key, const std::string& name, uint32_t data) override;
+    void WriteValues(const std::vector<TRegWrite>& writes) override;
     bool DeleteKey(const std::string& key) override;
     bool DeleteValue(const std::string& key, const std::string& name) override;
 
@@ -63,7 +64,8 @@ private:
 
     std::optional<long long> FindKey(const std::vector<std::string>& parts) const;
     long long EnsureKey(const std::vector<std::string>& parts);
-    void WriteValue(const std::string& key, const TRegValue& value);
+    // Inside a write transaction: creates the key when missing and sets the value.
+    void PutValue(const std::string& key, const TRegValue& value);
 
     std::filesystem::path m_Path;
     bool m_bReadOnly;

@@ -21,6 +21,7 @@
 #include "engine/MessageIds.h"
 #include "platform/PathJoin.h"
 #include "workers/FileHashing.h"
+#include "workers/Md5Digest.h"
 
 namespace {
 
@@ -160,8 +161,7 @@ void CreateFolders(const std::filesystem::path& folder) {
 
 }  // namespace
 
-std::filesystem::path ExtractFirstEntry(const std::string& package, const std::filesystem::path& target,
-                                        uint64_t nMaxSize) {
+TUnpackedFile UnpackFirstEntry(const std::string& package, const std::filesystem::path& target, uint64_t nMaxSize) {
     TUtf8NamesScope utf8Names;
     TArchivePtr zip(archive_read_new());
     if (!zip) throw std::runtime_error("Zip reader could not be created");
@@ -185,6 +185,8 @@ std::filesystem::path ExtractFirstEntry(const std::string& package, const std::f
     CreateFolders(path.parent_path());
     TPartFile part(path, OutputMode(entry));
     std::vector<char> buffer(kWriteBufferSize);
+    // Hashing what is written spares reading the file back for its check.
+    TMd5Digest digest;
     uint64_t nWritten = 0;
     for (;;) {
         const la_ssize_t n = archive_read_data(zip.get(), buffer.data(), buffer.size());
@@ -195,11 +197,17 @@ std::filesystem::path ExtractFirstEntry(const std::string& package, const std::f
             throw std::runtime_error("Package entry " + name + " unpacks to more than " + std::to_string(nLimit) +
                                      " bytes");
         part.Write(buffer.data(), static_cast<size_t>(n));
+        digest.Update(buffer.data(), static_cast<size_t>(n));
     }
     if (bSizeDeclared && nWritten != nLimit)
         throw std::runtime_error("Package entry " + name + " is shorter than its declared size");
     part.Commit();
-    return path;
+    return {path, digest.HexUpper()};
+}
+
+std::filesystem::path ExtractFirstEntry(const std::string& package, const std::filesystem::path& target,
+                                        uint64_t nMaxSize) {
+    return UnpackFirstEntry(package, target, nMaxSize).path;
 }
 
 TExtractThread::TExtractThread(IWorkerHost& host) : TBaseWorkerThread("vxExtract"), m_Host(host) {}
@@ -238,9 +246,9 @@ bool TExtractThread::ProcessItem(PFileToDownload item) {
         if (!item->Stream) throw std::runtime_error("No package to unpack");
         target = JoinPath(m_Host.TempDownloadPath(), item->strFilePath).string();
         AppendLog("TExtractThread: Extracting=" + item->strFileName + " to=" + target);
-        const std::filesystem::path path = ExtractFirstEntry(item->Stream->data, target);
+        const TUnpackedFile unpacked = UnpackFirstEntry(item->Stream->data, target);
         item->Stream.reset();
-        CheckUnpackedFile(path, *item);
+        CheckUnpackedFile(unpacked, *item);
         item.reset();
         m_Host.IncrementValidatedCount();
         return true;
@@ -252,8 +260,9 @@ bool TExtractThread::ProcessItem(PFileToDownload item) {
     }
 }
 
-void TExtractThread::CheckUnpackedFile(const std::filesystem::path& path, const TFileToDownload& item) {
-    if (ValidateMD5Hash(path, item.strFileMd5)) return;
+void TExtractThread::CheckUnpackedFile(const TUnpackedFile& unpacked, const TFileToDownload& item) {
+    const std::filesystem::path& path = unpacked.path;
+    if (ValidateMD5Digest(path, unpacked.strMd5, item.strFileMd5)) return;
     // The file stays: the run goes on and the mismatches are reported at its end.
     m_Host.SetMd5Failed();
     const std::string info = "File: " + item.strFileName + " Remote MD5: " + item.strFileMd5 +

@@ -16,6 +16,12 @@ public:
     using std::runtime_error::runtime_error;
 };
 
+struct TUnpackedFile {
+    std::filesystem::path path;
+    // 32 upper-case hexadecimal digits, computed while the file was written.
+    std::string strMd5;
+};
+
 // An extract worker: takes downloaded packages from the engine's extraction
 // queue, unpacks the first entry of each (a one-entry zip) into the temporary
 // download folder and compares the unpacked file's MD5 with the release's.
@@ -44,7 +50,7 @@ protected:
 private:
     // False when the worker must end at once (an unattended run that failed).
     bool ProcessItem(PFileToDownload item);
-    void CheckUnpackedFile(const std::filesystem::path& path, const TFileToDownload& item);
+    void CheckUnpackedFile(const TUnpackedFile& unpacked, const TFileToDownload& item);
     void HandleCreateFailure(PFileToDownload item, const std::string& message, const std::string& target);
     bool HandleOtherFailure(PFileToDownload item, const std::string& message, const std::string& target);
 
@@ -58,13 +64,15 @@ inline constexpr uint64_t kMaxUnpackedSize = 0xFFFFFFFFull;
 
 // Unpacks the first entry of the zip archive held in `package` into `target`,
 // creating the sub-folders its name holds; other entries are ignored. Returns
-// the path of the unpacked file, which always lies inside `target`. Entry
-// names that would leave `target` (absolute, "..") or that name no file (".")
-// are refused. So is an entry that declares more than `nMaxSize` bytes, and one
-// that unpacks to more than its declared size, to more than a thousandfold of
-// the package when it declares none, or to more than `nMaxSize` (a
-// decompression bomb). Throws EFCreateError when the output file cannot be
-// created or put in place, std::runtime_error for a damaged archive or a
-// refused entry; a failure leaves no file behind.
+// the path of the unpacked file and the MD5 of its content. Entry names that
+// would leave `target` (absolute, "..") are refused. So is an entry that
+// declares more than `nMaxSize` bytes, and one that unpacks to more than its
+// declared size, to more than a thousandfold of the package when it declares
+// none, or to more than `nMaxSize` (a decompression bomb). Throws EFCreateError
+// when the output file cannot be created or put in place, std::runtime_error for
+// a damaged archive or a refused entry; a failure leaves no file behind.
+TUnpackedFile UnpackFirstEntry(const std::string& package, const std::filesystem::path& target,
+                               uint64_t nMaxSize = kMaxUnpackedSize);
+// UnpackFirstEntry for callers that need only the path.
 std::filesystem::path ExtractFirstEntry(const std::string& package, const std::filesystem::path& target,
                                         uint64_t nMaxSize = kMaxUnpackedSize);

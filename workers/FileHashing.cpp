@@ -1,7 +1,6 @@
 #include "workers/FileHashing.h"
 
 #include <fcntl.h>
-#include <openssl/evp.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -13,6 +12,7 @@
 #include <vector>
 
 #include "diagnostics/Log.h"
+#include "workers/Md5Digest.h"
 
 namespace {
 
@@ -40,23 +40,8 @@ private:
     int m_nFd;
 };
 
-struct TDigestDeleter {
-    void operator()(EVP_MD_CTX* ctx) const { EVP_MD_CTX_free(ctx); }
-};
-
 [[noreturn]] void ThrowFileError(const char* what, const std::filesystem::path& FileName, int error) {
     throw std::runtime_error(std::string(what) + " \"" + FileName.string() + "\". " + ErrnoText(error));
-}
-
-std::string HexUpper(const unsigned char* data, unsigned int size) {
-    static const char kDigits[] = "0123456789ABCDEF";
-    std::string text;
-    text.reserve(size * 2);
-    for (unsigned int i = 0; i < size; ++i) {
-        text.push_back(kDigits[data[i] >> 4]);
-        text.push_back(kDigits[data[i] & 0x0F]);
-    }
-    return text;
 }
 
 bool SameDigest(const std::string& local, const std::string& remote) {
@@ -81,10 +66,7 @@ std::string GetFileMD5(const std::filesystem::path& FileName) {
         ThrowFileError("Cannot open file", FileName, errno);
     }
 
-    std::unique_ptr<EVP_MD_CTX, TDigestDeleter> ctx(EVP_MD_CTX_new());
-    if (!ctx || EVP_DigestInit_ex(ctx.get(), EVP_md5(), nullptr) != 1)
-        throw std::runtime_error("MD5 digest could not be set up");
-
+    TMd5Digest digest;
     std::vector<unsigned char> buffer(kReadBufferSize);
     for (;;) {
         const ssize_t nRead = ::read(fd.Get(), buffer.data(), buffer.size());
@@ -93,14 +75,9 @@ std::string GetFileMD5(const std::filesystem::path& FileName) {
             ThrowFileError("Cannot read file", FileName, errno);
         }
         if (nRead == 0) break;
-        if (EVP_DigestUpdate(ctx.get(), buffer.data(), static_cast<size_t>(nRead)) != 1)
-            throw std::runtime_error("MD5 digest failed");
+        digest.Update(buffer.data(), static_cast<size_t>(nRead));
     }
-
-    unsigned char digest[EVP_MAX_MD_SIZE];
-    unsigned int nDigest = 0;
-    if (EVP_DigestFinal_ex(ctx.get(), digest, &nDigest) != 1) throw std::runtime_error("MD5 digest failed");
-    return HexUpper(digest, nDigest);
+    return digest.HexUpper();
 }
 
 std::string GetFileModifiedTime(const std::filesystem::path& FileName) {
@@ -122,15 +99,7 @@ std::string GetFileSizeText(const std::filesystem::path& FileName) {
 
 bool ValidateMD5Hash(const std::filesystem::path& FileName, const std::string& RemoteMd5) {
     try {
-        const std::string local = GetFileMD5(FileName);
-        const bool bMatch = SameDigest(local, RemoteMd5);
-        std::string line = "File=" + FileName.filename().string() + " Remote=" + RemoteMd5 + " " +
-                           BoolText(bMatch) + " Local=" + local;
-        if (!bMatch)
-            line += " Modified at: " + GetFileModifiedTime(FileName) + " File size: " + GetFileSizeText(FileName) +
-                    " bytes";
-        AppendLog("ValidateMD5Hash: " + line);
-        return bMatch;
+        return ValidateMD5Digest(FileName, GetFileMD5(FileName), RemoteMd5);
     } catch (const std::exception& e) {
         try {
             AppendLog("ValidateMD5Hash: Exception validating file MD5. Remote=" + RemoteMd5 + "Exception = " +
@@ -140,4 +109,16 @@ bool ValidateMD5Hash(const std::filesystem::path& FileName, const std::string& R
         }
         return false;
     }
+}
+
+bool ValidateMD5Digest(const std::filesystem::path& FileName, const std::string& local,
+                       const std::string& RemoteMd5) {
+    const bool bMatch = SameDigest(local, RemoteMd5);
+    std::string line = "File=" + FileName.filename().string() + " Remote=" + RemoteMd5 + " " +
+                       BoolText(bMatch) + " Local=" + local;
+    if (!bMatch)
+        line += " Modified at: " + GetFileModifiedTime(FileName) + " File size: " + GetFileSizeText(FileName) +
+                " bytes";
+    AppendLog("ValidateMD5Hash: " + line);
+    return bMatch;
 }

@@ -11,6 +11,11 @@
 // cannot be read is a mismatch, logged with the failure's message.
 bool ValidateMD5Hash(const std::filesystem::path& FileName, const std::string& RemoteMd5);
 
+// The same check and log line for a file whose MD5 is already known (computed
+// while the file was written), so the file is not read a second time.
+bool ValidateMD5Digest(const std::filesystem::path& FileName, const std::string& LocalMd5,
+                       const std::string& RemoteMd5);
+
 // The file's MD5 as 32 upper-case hexadecimal digits; empty when the file does
 // not exist. Throws std::runtime_error when it exists but cannot be opened or read.
 std::string GetFileMD5(const std::filesystem::path& FileName);

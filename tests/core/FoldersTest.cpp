@@ -41,6 +41,10 @@ public:
     void WriteDword(const std::string& key, const std::string& name, uint32_t data) override {
         m_Values[{key, name}] = TRegValue{name, TRegValue::rtDword, "", data};
     }
+    // Nothing here can fail half-way, so one value after the other is all or nothing.
+    void WriteValues(const std::vector<TRegWrite>& writes) override {
+        for (const auto& write : writes) m_Values[{write.strKey, write.value.strName}] = write.value;
+    }
     bool DeleteKey(const std::string&) override { return false; }
     bool DeleteValue(const std::string& key, const std::string& name) override {
         return m_Values.erase({key, name}) > 0;

@@ -167,4 +167,60 @@ TEST_F(RegistrationFixture, HiveThatCannotBeWrittenThrows) {
     EXPECT_THROW(registration.WriteRegistry(Request("a", true)), std::runtime_error);
 }
 
+// The real hive, whose store fails on the n-th value written, whether the
+// values come one by one or in one batch (where the failure rolls the batch back).
+class TFailingHive : public IRegistryHive {
+public:
+    TFailingHive(IRegistryHive& hive, size_t nFailAt) : m_Hive(hive), m_nLeft(nFailAt) {}
+
+    bool KeyExists(const std::string& key) const override { return m_Hive.KeyExists(key); }
+    std::vector<std::string> SubKeyNames(const std::string& key) const override { return m_Hive.SubKeyNames(key); }
+    std::vector<TRegValue> Values(const std::string& key) const override { return m_Hive.Values(key); }
+    std::optional<TRegValue> ReadValue(const std::string& key, const std::string& name) const override {
+        return m_Hive.ReadValue(key, name);
+    }
+    void CreateKey(const std::string& key) override { m_Hive.CreateKey(key); }
+    void WriteString(const std::string& key, const std::string& name, const std::string& data) override {
+        WriteValues({{key, TRegValue{name, TRegValue::rtString, data, 0}}});
+    }
+    void WriteDword(const std::string& key, const std::string& name, uint32_t data) override {
+        WriteValues({{key, TRegValue{name, TRegValue::rtDword, "", data}}});
+    }
+    void WriteValues(const std::vector<TRegWrite>& writes) override {
+        if (writes.size() < m_nLeft) {
+            m_nLeft -= writes.size();
+            return m_Hive.WriteValues(writes);
+        }
+        // A value the store refuses, in place of the n-th one.
+        std::vector<TRegWrite> failing(writes.begin(), writes.begin() + static_cast<long>(m_nLeft));
+        failing.back().value.nType = static_cast<TRegValue::TType>(0);
+        m_nLeft = 0;
+        m_Hive.WriteValues(failing);
+    }
+    bool DeleteKey(const std::string& key) override { return m_Hive.DeleteKey(key); }
+    bool DeleteValue(const std::string& key, const std::string& name) override { return m_Hive.DeleteValue(key, name); }
+
+private:
+    IRegistryHive& m_Hive;
+    size_t m_nLeft;
+};
+
+// Another run asks for "Dir" to know whether the installation exists: a run
+// that failed (or was killed) while registering must leave no trace of it.
+TEST_F(RegistrationFixture, RegistrationThatFailsOnTheWayLeavesNothingRegistered) {
+    const TRegistrationRequest request = Request("a", true);
+    const size_t nValues = 3 + 11;  // application keys, then the uninstall entry
+    for (size_t nFailAt = 1; nFailAt <= nValues; ++nFailAt) {
+        TFailingHive failing(m_Hive, nFailAt);
+        TRegistration registration{failing};
+        EXPECT_THROW(registration.WriteRegistry(request), std::invalid_argument) << "failing at " << nFailAt;
+        EXPECT_FALSE(m_Hive.KeyExists("Software\\Corvane\\OrlaDesk_a")) << "failing at " << nFailAt;
+        EXPECT_FALSE(m_Hive.KeyExists("Software\\Microsoft\\Windows\\CurrentVersion\\Uninstall\\OrlaDesk_a"))
+            << "failing at " << nFailAt;
+    }
+    TFailingHive late(m_Hive, nValues + 1);
+    TRegistration{late}.WriteRegistry(request);
+    EXPECT_EQ(m_Hive.ReadString("Software\\Corvane\\OrlaDesk_a\\1.0", "Dir"), request.strInstallPath);
+}
+
 }  // namespace

@@ -67,6 +67,31 @@ TEST_F(RegistryHive, WritesReadBackWithTheirTypes) {
     EXPECT_EQ(m_Hive.SubKeyNames("Software\\Corvane"), Names{"OrlaDesk"});
 }
 
+TEST_F(RegistryHive, BatchIsWrittenWhollyOrNotAtAll) {
+    const std::string key = "Software\\Corvane\\OrlaDesk\\1.0";
+    const std::string uninstall = "Software\\Microsoft\\Windows\\CurrentVersion\\Uninstall\\OrlaDesk";
+    m_Hive.WriteString(key, "Kept", "before");
+    std::vector<TRegWrite> batch{{key, {"Dir", TRegValue::rtString, "/home/u/", 0}},
+                                 {uninstall, {"NoModify", TRegValue::rtDword, "", 1}},
+                                 {key, {"Kept", TRegValue::rtString, "after", 0}},
+                                 {uninstall, {"Broken", static_cast<TRegValue::TType>(9), "", 0}}};
+
+    EXPECT_THROW(m_Hive.WriteValues(batch), std::invalid_argument);
+    TRegistryHiveSqlite other{m_File, true};
+    for (const IRegistryHive* hive : std::initializer_list<const IRegistryHive*>{&m_Hive, &other}) {
+        EXPECT_EQ(hive->ReadString(key, "Dir"), std::nullopt);
+        EXPECT_FALSE(hive->KeyExists(uninstall));
+        EXPECT_EQ(hive->ReadString(key, "Kept"), "before");
+    }
+
+    batch.pop_back();
+    m_Hive.WriteValues(batch);
+    EXPECT_EQ(other.ReadString(key, "Dir"), "/home/u/");
+    EXPECT_EQ(other.ReadValue(uninstall, "NoModify")->nData, 1u);
+    EXPECT_EQ(ValueNames(other, key), (Names{"Kept", "Dir"}));
+    EXPECT_EQ(other.ReadString(key, "Kept"), "after");
+}
+
 TEST_F(RegistryHive, OverwriteChangesDataAndTypeInPlace) {
     m_Hive.WriteString("K", "a", "1");
     m_Hive.WriteString("K", "b", "2");

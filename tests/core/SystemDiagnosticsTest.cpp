@@ -34,6 +34,7 @@ public:
     void CreateKey(const std::string&) override {}
     void WriteString(const std::string&, const std::string&, const std::string&) override {}
     void WriteDword(const std::string&, const std::string&, uint32_t) override {}
+    void WriteValues(const std::vector<TRegWrite>&) override {}
     bool DeleteKey(const std::string&) override { return false; }
     bool DeleteValue(const std::string&, const std::string&) override { return false; }
 };

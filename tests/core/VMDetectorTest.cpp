@@ -43,6 +43,7 @@ public:
     void WriteDword(const std::string&, const std::string&, uint32_t) override {
         throw std::runtime_error("read only");
     }
+    void WriteValues(const std::vector<TRegWrite>&) override { throw std::runtime_error("read only"); }
     bool DeleteKey(const std::string&) override { throw std::runtime_error("read only"); }
     bool DeleteValue(const std::string&, const std::string&) override { throw std::runtime_error("read only"); }
 };
