@@ -34,6 +34,17 @@ bool IsRealFolder(const fs::path& path) {
     return fs::is_directory(fs::symlink_status(path, ec));
 }
 
+// "<name>.XXXXXX.vxpart", the six characters being letters and digits.
+bool IsPartFileName(const std::string& name) {
+    const std::string_view suffix = TFilePlacement::kPartFileSuffix;
+    const size_t nRandom = 6;
+    if (name.size() <= suffix.size() + nRandom + 1 || !name.ends_with(suffix)) return false;
+    const size_t dot = name.size() - suffix.size() - nRandom - 1;
+    if (name[dot] != '.') return false;
+    return std::all_of(name.begin() + static_cast<long>(dot) + 1, name.end() - static_cast<long>(suffix.size()),
+                       [](unsigned char c) { return std::isalnum(c) != 0; });
+}
+
 bool EndsWithDll(const std::string& name) {
     if (name.size() < 4) return false;
     std::string ext = name.substr(name.size() - 4);
@@ -244,6 +255,25 @@ bool TFilePlacement::BackupAndDeleteDatabaseFiles(const std::string& strFolder) 
         return false;
     }
     return a;
+}
+
+bool TFilePlacement::DeleteInterruptedPartFiles(const std::string& strInstallFolder) {
+    std::vector<fs::path> parts;
+    std::error_code ec;
+    for (fs::recursive_directory_iterator it(FolderPath(strInstallFolder), ec), end; !ec && it != end; it.increment(ec))
+        if (it->is_regular_file(ec) && !it->is_symlink(ec) && IsPartFileName(it->path().filename().string()))
+            parts.push_back(it->path());
+    if (ec && ec != std::errc::no_such_file_or_directory)
+        AppendLog("TInstallerThread.DeleteInterruptedPartFiles: Folder=" + strInstallFolder + " Error=" + ec.message());
+    bool ok = !ec || ec == std::errc::no_such_file_or_directory;
+    for (const fs::path& part : parts) {
+        std::error_code error;
+        const bool deleted = m_FileSystem.DeleteFile(part, error);
+        AppendLog("TInstallerThread.DeleteInterruptedPartFiles: File=" + part.string() +
+                  (deleted ? "" : " Error=" + error.message()));
+        ok = ok && deleted;
+    }
+    return ok;
 }
 
 bool TFilePlacement::DeleteObsoleteDlls(const std::string& strInstallFolder, const std::vector<std::string>& lstKeep) {

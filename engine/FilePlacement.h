@@ -1,5 +1,6 @@
 #pragma once
 #include <string>
+#include <string_view>
 #include <vector>
 
 #include "engine/PlacementFileSystem.h"
@@ -59,6 +60,15 @@ public:
     // and are not in `lstKeep` (exact comparison). Sub-folders are never
     // examined. False when a deletion failed.
     bool DeleteObsoleteDlls(const std::string& strInstallFolder, const std::vector<std::string>& lstKeep);
+
+    // The extract workers unpack each file to "<name>.XXXXXX" + this suffix
+    // beside its final name and rename it into place when it is whole.
+    static constexpr std::string_view kPartFileSuffix = ".vxpart";
+
+    // Deletes, anywhere under `strInstallFolder`, the half-unpacked files that
+    // a run ended by force (killed, power lost) left behind; nothing else
+    // ever completes or removes them. False when a deletion failed.
+    bool DeleteInterruptedPartFiles(const std::string& strInstallFolder);
 
 private:
     // Moves one folder tree to `strTo`, creating the parents of `strTo`. Throws

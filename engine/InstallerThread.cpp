@@ -304,6 +304,7 @@ void TInstallerThread::WMSetupDownloads() {
     TranslateEngineTexts(GetLanguage());
     TFilePlacement placement(*m_Environment.placementFs);
     if (!m_bNewInstall.load()) {
+        placement.DeleteInterruptedPartFiles(TempDownloadPath());
         bool deleted = placement.BackupAndDeleteDatabaseFiles(TempDownloadPath());
         AppendLog(std::string("TInstallerThread.WMSetupDownloads:: Delete database folder = ") + (deleted ? "-1" : "0"));
     }

@@ -280,4 +280,34 @@ TEST_F(FilePlacementFixture, MissingInstallFolderHasNoLibrariesToDelete) {
     EXPECT_TRUE(m_Placement.DeleteObsoleteDlls(Slash(m_Install), {"a.dll"}));
 }
 
+// --- what a killed run left half unpacked ----------------------------------
+
+TEST_F(FilePlacementFixture, PartFilesOfAKilledRunAreDeletedAtAnyDepthAndNothingElse) {
+    for (const char* name : {"lib1.dll", "lib1.dll.a1B2c3.vxpart", "bin/data.txt", "bin/data.txt.ZZ99zz.vxpart",
+                             "database/desktops/d.json.000000.vxpart", "database/cotationgrid/mine.vxpart",
+                             "x.abc.vxpart", "x.ab-def.vxpart", "x.abcdef.vxpart.bak", ".abcdef.vxpart"})
+        WriteFileText(m_Install / name, "data");
+    fs::create_directories(m_Install / "plugin.qwerty.vxpart");
+
+    EXPECT_TRUE(m_Placement.DeleteInterruptedPartFiles(Slash(m_Install)));
+
+    EXPECT_EQ(Tree(m_Install),
+              (std::vector<std::string>{".abcdef.vxpart=data", "bin/", "bin/data.txt=data", "database/",
+                                        "database/cotationgrid/", "database/cotationgrid/mine.vxpart=data",
+                                        "database/desktops/", "lib1.dll=data", "plugin.qwerty.vxpart/",
+                                        "x.ab-def.vxpart=data", "x.abc.vxpart=data", "x.abcdef.vxpart.bak=data"}));
+    EXPECT_EQ(m_Log.CountContaining("TInstallerThread.DeleteInterruptedPartFiles: File="), 3u);
+}
+
+TEST_F(FilePlacementFixture, PartFileThatCannotBeDeletedGivesFalseAndTheOthersGo) {
+    WriteFileText(m_Install / "a.dll.AAAAAA.vxpart", "a");
+    WriteFileText(m_Install / "b.dll.BBBBBB.vxpart", "b");
+    m_Fs.setLocked.insert((m_Install / "a.dll.AAAAAA.vxpart").lexically_normal());
+    EXPECT_FALSE(m_Placement.DeleteInterruptedPartFiles(Slash(m_Install)));
+    EXPECT_EQ(Tree(m_Install), std::vector<std::string>{"a.dll.AAAAAA.vxpart=a"});
+    EXPECT_TRUE(m_Log.Contains("TInstallerThread.DeleteInterruptedPartFiles: File=" +
+                               (m_Install / "a.dll.AAAAAA.vxpart").string() + " Error="));
+    EXPECT_TRUE(m_Placement.DeleteInterruptedPartFiles(Slash(m_Root / "missing")));
+}
+
 }  // namespace
