@@ -28,11 +28,26 @@ std::string TimeStamp(std::chrono::system_clock::time_point t) {
     return buf;
 }
 
+// Whether a running process holds the file as its log (each holds its own
+// under an exclusive lock): a copy started in the same second has the same name.
+bool HeldAsLog(const std::filesystem::path& path) {
+    int fd = open(path.c_str(), O_RDONLY | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC);
+    if (fd < 0) return false;
+    bool held = flock(fd, LOCK_SH | LOCK_NB) != 0 && errno == EWOULDBLOCK;
+    close(fd);
+    return held;
+}
+
 // Removes whatever sits under the name without following it, then creates the
 // file exclusively: a link planted in a shared folder is never written through.
+// A log that a running process writes is never removed: that process's record
+// would be lost, so this one goes without a file instead.
 int CreateExclusive(const std::filesystem::path& path) {
     struct stat st {};
-    if (lstat(path.c_str(), &st) == 0) unlink(path.c_str());
+    if (lstat(path.c_str(), &st) == 0) {
+        if (HeldAsLog(path)) return -1;
+        unlink(path.c_str());
+    }
     int fd = open(path.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0600);
     if (fd < 0) return -1;
     if (flock(fd, LOCK_EX | LOCK_NB) != 0) {

@@ -97,6 +97,32 @@ TEST(LogFile, PlantedLinkIsReplacedNotFollowed) {
     EXPECT_TRUE(ReadFileText(logPath).find(": entry\r\n") != std::string::npos);
 }
 
+// Two copies started in the same second get the same name; the second must not
+// take the first one's record away. A log whose writer has ended is replaced.
+TEST(LogFile, LogOfARunningWriterIsNeverReplaced) {
+    TempDir dir;
+    const auto path = dir / "OrlaDesk 06-05-2024_14-03-59.log";
+    TLogFile first;
+    ASSERT_TRUE(first.OpenPath(path));
+    first.Append("first run");
+
+    TLogFile second;
+    EXPECT_FALSE(second.OpenPath(path));
+    second.Append("second run");
+    first.Append("first run goes on");
+    EXPECT_NE(ReadFileText(path).find(": first run goes on\r\n"), std::string::npos);
+    EXPECT_EQ(ReadFileText(path).find("second run"), std::string::npos);
+
+    first.Close();
+    TLogFile third;
+    ASSERT_TRUE(third.OpenPath(path));
+    third.Append("third run");
+    third.Close();
+    auto lines = SplitCrLf(ReadFileText(path));
+    ASSERT_EQ(lines.size(), 1u);
+    EXPECT_TRUE(lines[0].ends_with(": third run"));
+}
+
 TEST(LogFile, WithoutFileAppendWritesNothingAndDoesNotThrow) {
     TempDir dir;
     TLogFile log;
