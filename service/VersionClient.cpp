@@ -33,6 +33,28 @@ std::string BuildVersionUrl(const TVersionQuery& query) {
 
 namespace {
 
+// Keeps the body in a string, up to kMaxVersionDocumentSize bytes.
+class TVersionDocumentSink : public IHttpBodySink {
+public:
+    explicit TVersionDocumentSink(std::string& body) : m_Body(body) {}
+    void Reserve(uint64_t nBytes) override {
+        CheckSize(nBytes);
+        m_Body.reserve(static_cast<size_t>(nBytes));
+    }
+    void Write(const char* pData, size_t nSize) override {
+        CheckSize(m_Body.size() + nSize);
+        m_Body.append(pData, nSize);
+    }
+
+private:
+    static void CheckSize(uint64_t nBytes) {
+        if (nBytes > kMaxVersionDocumentSize)
+            throw std::runtime_error("Version document larger than " + std::to_string(kMaxVersionDocumentSize) +
+                                     " bytes");
+    }
+    std::string& m_Body;
+};
+
 std::string ExceptionText(const std::string& message, int32_t lastError, const std::string& text) {
     std::string result = "Exception=\"" + message + "\" LastErrorCode=" + std::to_string(lastError);
     return text.empty() ? result : result + " " + text;
@@ -50,7 +72,8 @@ bool ReadVersionInfo(const std::string& url, TVantixVersion& version, std::strin
         client.SetHeaders({"Connection: Keep-Alive"});
         if (proxy != nullptr) client.SetProxy(*proxy);
         std::string body;
-        const THttpResponse response = client.Get(url, body);
+        TVersionDocumentSink sink(body);
+        const THttpResponse response = client.Get(url, sink);
         if (response.nStatus != 200) {
             text = "StatusCode=" + std::to_string(response.nStatus) + " " + text;
             return false;

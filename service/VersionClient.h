@@ -37,9 +37,15 @@ std::string BuildVersionUrl(const TVersionQuery& query);
 // value callers show a certificate message for).
 constexpr int32_t kSecureChannelFailure = 12175;
 
+// The largest version document read. A real one lists a release's files in a
+// few kilobytes; a server that sends more is broken or hostile, and holding
+// its body would let it spend the machine's memory.
+constexpr uint64_t kMaxVersionDocumentSize = 16ull << 20;
+
 // One GET of url with a client of its own, the body read as a release
 // description. Never throws and never logs: the outcome is the result, text and
-// lastError.
+// lastError. A body longer than kMaxVersionDocumentSize is refused as soon as
+// it is announced or has arrived that far (a failure with lastError 0).
 //
 // text: "URL=\"<url>\"", then " Proxy=True" when proxy is given; on a status
 // other than 200, "StatusCode=<n> " in front; on a failure, "Exception=\"<message>\"

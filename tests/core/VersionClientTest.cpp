@@ -146,6 +146,18 @@ INSTANTIATE_TEST_SUITE_P(
                       BodyCase{"WithoutMajor", R"({"minor":1})", "\"major\""}),
     [](const ::testing::TestParamInfo<BodyCase>& info) { return std::string(info.param.name); });
 
+// Announced or not, a document past the bound is refused, never held whole.
+TEST_F(VersionClientTest, OversizedDocumentIsRefused) {
+    std::string body = R"({"major":5,"changes":[")";
+    body.resize(kMaxVersionDocumentSize + 1, 'x');
+    for (auto fault : {TReply::TFault::None, TReply::TFault::NoContentLength}) {
+        m_Server.Route(kVersionPath, TReply{200, body, "application/json", {}, fault});
+        EXPECT_FALSE(ReadVersionInfo(Url(), m_Version, m_strText, nullptr, m_nLastError));
+        EXPECT_EQ(m_strText, "Exception=\"Version document larger than 16777216 bytes\" LastErrorCode=0 " + UrlPart());
+        EXPECT_EQ(m_nLastError, 0);
+    }
+}
+
 TEST_F(VersionClientTest, RefusedConnectionGivesTheCurlCode) {
     const std::string url = "http://127.0.0.1:" + std::to_string(m_Server.Port()) + kVersionPath;
     m_Server.Stop();
