@@ -14,7 +14,8 @@ public:
 
     // Accepted forms: none; one of /st /install /update /repair (any letter
     // case); /install, /update or /repair followed by a non-empty name without
-    // a blank. Anything else is invalid.
+    // a blank and without a ".." component ("/" and "\" both separate).
+    // Anything else is invalid.
     bool ArgumentsValid() const;
     // Help is shown for an invalid command line, or when any word is exactly "/?".
     bool ShowHelp() const;

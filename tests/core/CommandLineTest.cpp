@@ -48,6 +48,12 @@ INSTANTIATE_TEST_SUITE_P(
         CommandLineCase{{"/install", "a b"}, false, true, citInstall, "a b", false},
         CommandLineCase{{"/update", "a", "/?"}, false, true, citNone, "", false},
         CommandLineCase{{"/update", "/?"}, true, true, citUpdate, "/?", false},
+        // The name becomes part of the installation folder: nothing may climb
+        // out of it, with either separator; dots inside a component are fine.
+        CommandLineCase{{"/install", "..\\..\\x"}, false, true, citInstall, "..\\..\\x", false},
+        CommandLineCase{{"/update", "a/../../x"}, false, true, citUpdate, "a/../../x", false},
+        CommandLineCase{{"/repair", "x\\.."}, false, true, citNone, "x\\..", false},
+        CommandLineCase{{"/install", "a..b/..c"}, true, false, citInstall, "a..b/..c", false},
         CommandLineCase{{"/?"}, false, true, citNone, "", false},
         CommandLineCase{{"/x"}, false, true, citNone, "", false}));
 
