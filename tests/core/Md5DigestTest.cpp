@@ -1,0 +1,45 @@
+// The digest fed piece by piece agrees with the digest of the whole, and the
+// digest taken while unpacking agrees with reading the unpacked file back.
+#include <gtest/gtest.h>
+
+#include <string>
+
+#include "release/ZipWriter.h"
+#include "support/TempDir.h"
+#include "workers/ExtractThread.h"
+#include "workers/FileHashing.h"
+#include "workers/Md5Digest.h"
+
+TEST(Md5Digest, PiecesGiveTheDigestOfTheWhole) {
+    struct Case {
+        std::string strData;
+        size_t nPiece;
+        const char* szExpected;
+    };
+    const Case cases[] = {
+        {"", 1, "D41D8CD98F00B204E9800998ECF8427E"},
+        {"abc", 1, "900150983CD24FB0D6963F7D28E17F72"},
+        {"The quick brown fox jumps over the lazy dog", 7, "9E107D9D372BB6826BD81D3542A419D6"},
+    };
+    for (const auto& c : cases) {
+        TMd5Digest digest;
+        for (size_t at = 0; at < c.strData.size(); at += c.nPiece)
+            digest.Update(c.strData.data() + at, std::min(c.nPiece, c.strData.size() - at));
+        EXPECT_EQ(digest.HexUpper(), c.szExpected) << c.strData;
+    }
+}
+
+TEST(Md5Digest, UnpackingHashesWhatItWrites) {
+    std::string data;
+    // Larger than the unpacking buffer, so the digest spans several writes.
+    for (int i = 0; data.size() < 700 * 1024; ++i) data += "line " + std::to_string(i * 7919 % 100003) + "\n";
+    for (auto method : {ZipMethod::zmStore, ZipMethod::zmDeflate, ZipMethod::zmLzma}) {
+        TempDir dir;
+        ZipEntry entry;
+        entry.strName = "bin/app.dll";
+        entry.strData = data;
+        const TUnpackedFile unpacked = UnpackFirstEntry(MakeZip({entry}, method), dir.path());
+        EXPECT_EQ(unpacked.path, dir.path() / "bin" / "app.dll");
+        EXPECT_EQ(unpacked.strMd5, GetFileMD5(unpacked.path));
+    }
+}
