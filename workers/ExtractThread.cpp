@@ -32,6 +32,9 @@ std::atomic<bool> g_bCreateFailedOnce{false};
 constexpr size_t kWriteBufferSize = 256 * 1024;
 constexpr uint64_t kBombRatio = 1024;
 constexpr uint64_t kBombSlack = 1024 * 1024;
+// The largest dictionary of the standard LZMA presets (xz -9, 7-Zip ultra); the
+// release tool uses 8 MiB at most.
+constexpr uint32_t kMaxLzmaDictionary = 64u << 20;
 const char kPartSuffix[] = ".vxpart";
 
 std::string ErrnoText(int error) {
@@ -153,6 +156,33 @@ uint64_t UnpackLimit(archive_entry* entry, const std::string& name, size_t nPack
     return nDeclared;
 }
 
+uint32_t LittleEndian(const std::string& bytes, size_t pos, int nBytes) {
+    uint32_t value = 0;
+    for (int i = nBytes - 1; i >= 0; --i) value = (value << 8) | static_cast<unsigned char>(bytes[pos + i]);
+    return value;
+}
+
+// liblzma allocates the whole dictionary that an LZMA entry asks for before it
+// decodes a byte, and the zip reader sets it no memory limit: a package of a
+// few hundred bytes could take gigabytes from each worker. Every local header
+// is checked, as the reader may take any of them for the first entry.
+void CheckLzmaDictionaries(const std::string& package) {
+    static const std::string kLocalHeader("PK\x03\x04", 4);
+    constexpr size_t kFixedPart = 30;
+    constexpr uint32_t kMethodLzma = 14;
+    for (size_t pos = package.find(kLocalHeader); pos != std::string::npos; pos = package.find(kLocalHeader, pos + 1)) {
+        if (package.size() - pos < kFixedPart || LittleEndian(package, pos + 8, 2) != kMethodLzma) continue;
+        // The data starts with the LZMA SDK version (2 bytes), the size of the
+        // properties (2 bytes), then the properties: one byte, the dictionary size.
+        const size_t data = pos + kFixedPart + LittleEndian(package, pos + 26, 2) + LittleEndian(package, pos + 28, 2);
+        if (data + 9 > package.size()) continue;
+        const uint32_t nDictionary = LittleEndian(package, data + 5, 4);
+        if (nDictionary > kMaxLzmaDictionary)
+            throw std::runtime_error("Package asks for an LZMA dictionary of " + std::to_string(nDictionary) +
+                                     " bytes, more than the " + std::to_string(kMaxLzmaDictionary) + " allowed");
+    }
+}
+
 void CreateFolders(const std::filesystem::path& folder) {
     std::error_code ec;
     std::filesystem::create_directories(folder, ec);
@@ -162,6 +192,7 @@ void CreateFolders(const std::filesystem::path& folder) {
 }  // namespace
 
 TUnpackedFile UnpackFirstEntry(const std::string& package, const std::filesystem::path& target, uint64_t nMaxSize) {
+    CheckLzmaDictionaries(package);
     TUtf8NamesScope utf8Names;
     TArchivePtr zip(archive_read_new());
     if (!zip) throw std::runtime_error("Zip reader could not be created");

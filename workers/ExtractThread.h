@@ -65,12 +65,14 @@ inline constexpr uint64_t kMaxUnpackedSize = 0xFFFFFFFFull;
 // Unpacks the first entry of the zip archive held in `package` into `target`,
 // creating the sub-folders its name holds; other entries are ignored. Returns
 // the path of the unpacked file and the MD5 of its content. Entry names that
-// would leave `target` (absolute, "..") are refused. So is an entry that
-// declares more than `nMaxSize` bytes, and one that unpacks to more than its
-// declared size, to more than a thousandfold of the package when it declares
-// none, or to more than `nMaxSize` (a decompression bomb). Throws EFCreateError
-// when the output file cannot be created or put in place, std::runtime_error for
-// a damaged archive or a refused entry; a failure leaves no file behind.
+// would leave `target` (absolute, "..") or that name no file (".") are refused.
+// So is an entry that declares more than `nMaxSize` bytes, and one that
+// unpacks to more than its declared size, to more than a thousandfold of the
+// package when it declares none, or to more than `nMaxSize` (a decompression
+// bomb), and LZMA data that asks for a dictionary beyond 64 MiB. Throws
+// EFCreateError when the output file cannot be created or put in place,
+// std::runtime_error for a damaged archive or a refused entry; a failure
+// leaves no file behind.
 TUnpackedFile UnpackFirstEntry(const std::string& package, const std::filesystem::path& target,
                                uint64_t nMaxSize = kMaxUnpackedSize);
 // UnpackFirstEntry for callers that need only the path.

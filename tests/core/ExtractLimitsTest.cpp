@@ -117,13 +117,13 @@ TEST_P(ExtractSizeLimit, EntriesBeyondTheLimitAreRefusedBeforeAnythingIsWritten)
     EXPECT_TRUE(Contents(dir.path()).empty());
 }
 
-INSTANTIATE_TEST_SUITE_P(
-    Table, ExtractSizeLimit,
-    testing::Values(TLimitCase{"LzmaAtTheLimit", ZipMethod::zmLzma, 1 << 20, 1 << 20, true},
-                    TLimitCase{"LzmaOneByteBeyond", ZipMethod::zmLzma, (1 << 20) + 1, 1 << 20, false},
-                    TLimitCase{"DeflateBeyond", ZipMethod::zmDeflate, 200000, 65536, false},
-                    TLimitCase{"StoredBeyond", ZipMethod::zmStore, 4097, 4096, false}),
-    [](const testing::TestParamInfo<TLimitCase>& info) { return info.param.label; });
+INSTANTIATE_TEST_SUITE_P(Table, ExtractSizeLimit,
+                         testing::Values(TLimitCase{"LzmaAtTheLimit", ZipMethod::zmLzma, 1 << 20, 1 << 20, true},
+                                         TLimitCase{"LzmaOneByteBeyond", ZipMethod::zmLzma, (1 << 20) + 1, 1 << 20,
+                                                    false},
+                                         TLimitCase{"DeflateBeyond", ZipMethod::zmDeflate, 200000, 65536, false},
+                                         TLimitCase{"StoredBeyond", ZipMethod::zmStore, 4097, 4096, false}),
+                         [](const testing::TestParamInfo<TLimitCase>& info) { return info.param.label; });
 
 // A few hundred bytes that claim 5 GiB: refused by the size they declare, not
 // after filling the disk up to it.
@@ -135,7 +135,8 @@ TEST(ExtractLimits, Zip64EntryDeclaringMoreThanAPackageMayHoldIsRefused) {
         ExtractFirstEntry(zip, dir.path());
         ADD_FAILURE() << "accepted";
     } catch (const std::runtime_error& e) {
-        EXPECT_EQ(std::string(e.what()), "Package entry app.exe declares 5368709120 bytes, more than the 4294967295 allowed");
+        EXPECT_EQ(std::string(e.what()),
+                  "Package entry app.exe declares 5368709120 bytes, more than the 4294967295 allowed");
     }
     EXPECT_TRUE(Contents(dir.path()).empty());
 }
@@ -147,6 +148,43 @@ TEST(ExtractLimits, Zip64EntryDeclaringItsTrueSizeUnpacks) {
     const fs::path path = ExtractFirstEntry(Zip64Package("app.exe", data, data.size()), dir.path());
     EXPECT_EQ(path, dir.path() / "app.exe");
     EXPECT_EQ(ReadFileText(path), data);
+}
+
+// The release tool's LZMA package for `data`, its dictionary size replaced:
+// the properties follow the 30 bytes of the local header, the name, and the
+// LZMA SDK version and property size (4 bytes); the size follows one byte.
+std::string LzmaWithDictionary(const std::string& name, const std::string& data, uint32_t nDictionary) {
+    std::string zip = OneEntry(name, data, ZipMethod::zmLzma);
+    const size_t pos = 30 + name.size() + 4 + 1;
+    for (int i = 0; i < 4; ++i) zip[pos + i] = static_cast<char>((nDictionary >> (8 * i)) & 0xff);
+    return zip;
+}
+
+// liblzma allocates the dictionary before decoding and the zip reader gives it
+// no memory limit: 200 bytes asking for 4 GiB must not cost 4 GiB.
+TEST(ExtractLimits, LzmaDictionaryBeyond64MiBIsRefusedBeforeDecoding) {
+    const std::string data = "the program itself, compressed with LZMA";
+    const struct {
+        uint32_t nDictionary;
+        bool bAccepted;
+    } cases[] = {{64u << 20, true}, {(64u << 20) + 1, false}, {0xFFFFFFFFu, false}};
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.nDictionary);
+        TempDir dir;
+        const std::string zip = LzmaWithDictionary("app.exe", data, c.nDictionary);
+        if (c.bAccepted) {
+            EXPECT_EQ(ReadFileText(ExtractFirstEntry(zip, dir.path())), data);
+            continue;
+        }
+        try {
+            ExtractFirstEntry(zip, dir.path());
+            ADD_FAILURE() << "accepted";
+        } catch (const std::runtime_error& e) {
+            EXPECT_EQ(std::string(e.what()), "Package asks for an LZMA dictionary of " + std::to_string(c.nDictionary) +
+                                                 " bytes, more than the 67108864 allowed");
+        }
+        EXPECT_TRUE(Contents(dir.path()).empty());
+    }
 }
 
 // A name that reduces to nothing would make the target folder the output
