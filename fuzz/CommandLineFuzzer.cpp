@@ -95,8 +95,7 @@ void CheckCaseIgnored(const TCommandLine& cmd, const std::vector<std::string>& w
     if (words.size() < 2) return;
     std::vector<std::string> swapped = words;
     swapped[1] = SwapAsciiCase(swapped[1]);
-    Require(TCommandLine(swapped).ArgumentsValid() == cmd.ArgumentsValid(), "the check depends on letter case",
-            words);
+    Require(TCommandLine(swapped).ArgumentsValid() == cmd.ArgumentsValid(), "the check depends on letter case", words);
 }
 
 }  // namespace

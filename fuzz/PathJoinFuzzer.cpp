@@ -22,8 +22,7 @@ namespace {
 const fs::path kBase = "/srv/orladesk/temp";
 
 [[noreturn]] void Fault(const std::string& what, std::string_view input) {
-    std::fprintf(stderr, "path join fuzzer: %s: [%.*s]\n", what.c_str(), static_cast<int>(input.size()),
-                 input.data());
+    std::fprintf(stderr, "path join fuzzer: %s: [%.*s]\n", what.c_str(), static_cast<int>(input.size()), input.data());
     std::abort();
 }
 
@@ -69,7 +68,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     try {
         joined = JoinPath(kBase, input);
     } catch (const std::runtime_error& e) {
-        if (std::strcmp(e.what(), "Invalid characters in path") != 0) Fault(std::string("refused with ") + e.what(), input);
+        if (std::strcmp(e.what(), "Invalid characters in path") != 0)
+            Fault(std::string("refused with ") + e.what(), input);
         if (!MustBeRefused(input)) Fault("refused", input);
         return 0;
     }

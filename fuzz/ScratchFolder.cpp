@@ -19,9 +19,7 @@ constexpr int kLevelsAbove = 4;
 constexpr uint32_t kWatchedEvents =
     IN_CREATE | IN_MOVED_TO | IN_MOVED_FROM | IN_MODIFY | IN_CLOSE_WRITE | IN_DELETE | IN_ATTRIB;
 
-[[noreturn]] void ThrowErrno(const std::string& what) {
-    throw std::runtime_error(what + ": " + std::strerror(errno));
-}
+[[noreturn]] void ThrowErrno(const std::string& what) { throw std::runtime_error(what + ": " + std::strerror(errno)); }
 
 fs::path MakeTop() {
     const char* tmp = std::getenv("TMPDIR");

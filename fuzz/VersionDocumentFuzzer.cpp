@@ -42,8 +42,9 @@ TVersionDocument ForWriter(const TVantixVersion& version) {
 }
 
 bool SameChanges(const TVantixVersion& a, const TVantixVersion& b) {
-    return std::equal(a.arChanges.begin(), a.arChanges.end(), b.arChanges.begin(), b.arChanges.end(),
-                      [](const auto& x, const auto& y) { return x.strText == y.strText && x.arProducts == y.arProducts; });
+    return std::equal(
+        a.arChanges.begin(), a.arChanges.end(), b.arChanges.begin(), b.arChanges.end(),
+        [](const auto& x, const auto& y) { return x.strText == y.strText && x.arProducts == y.arProducts; });
 }
 
 // The writer marks every file for installation, so "install" is left out.
