@@ -11,6 +11,7 @@
 #include <exception>
 #include <mutex>
 #include <string_view>
+#include <type_traits>
 
 namespace {
 
@@ -83,6 +84,8 @@ void EnsureCurlGlobalInit() {
 THttpError::THttpError(const std::string& message, int nCurlCode, long nOsErrno)
     : std::runtime_error(message), m_nCurlCode(nCurlCode), m_nOsErrno(nOsErrno) {}
 
+bool THttpError::IsAborted() const { return m_nCurlCode == CURLE_ABORTED_BY_CALLBACK; }
+
 bool THttpError::IsTlsFailure() const {
     switch (m_nCurlCode) {
         case CURLE_SSL_CONNECT_ERROR:
@@ -117,10 +120,14 @@ void THttpClient::TSlistDeleter::operator()(void* list) const {
 struct THttpClient::TTransfer {
     IHttpBodySink& sink;
     const TProgress& progress;
+    const TAbortCheck& shouldAbort;
     THttpResponse response;
     bool bReserved = false;
     std::exception_ptr failure;
 };
+
+// The header declares the callback with int64_t so that it need not include curl.
+static_assert(std::is_same_v<curl_off_t, int64_t>);
 
 THttpClient::THttpClient() {
     EnsureCurlGlobalInit();
@@ -135,6 +142,9 @@ THttpClient::THttpClient() {
     curl_easy_setopt(curl, CURLOPT_TCP_KEEPALIVE, 1L);
     curl_easy_setopt(curl, CURLOPT_HEADERFUNCTION, &THttpClient::OnHeader);
     curl_easy_setopt(curl, CURLOPT_WRITEFUNCTION, &THttpClient::OnBody);
+    // The transfer-info callback is what curl calls even while no byte arrives.
+    curl_easy_setopt(curl, CURLOPT_XFERINFOFUNCTION, &THttpClient::OnTransferInfo);
+    curl_easy_setopt(curl, CURLOPT_NOPROGRESS, 0L);
     if (const char* caFile = ExtraCaBundle()) {
         curl_easy_setopt(curl, CURLOPT_SSL_CTX_FUNCTION, &AddExtraCertificates);
         curl_easy_setopt(curl, CURLOPT_SSL_CTX_DATA, caFile);
@@ -219,6 +229,8 @@ void THttpClient::SetLowSpeedLimit(long nBytesPerSecond, std::chrono::seconds tT
 
 void THttpClient::SetProgressCallback(TProgress progress) { m_Progress = std::move(progress); }
 
+void THttpClient::SetAbortCheck(TAbortCheck shouldAbort) { m_ShouldAbort = std::move(shouldAbort); }
+
 size_t THttpClient::OnHeader(char* buffer, size_t size, size_t count, void* user) {
     auto* transfer = static_cast<TTransfer*>(user);
     const size_t nBytes = size * count;
@@ -272,17 +284,31 @@ size_t THttpClient::OnBody(char* buffer, size_t size, size_t count, void* user) 
     return nBytes;
 }
 
+// Non-zero makes curl end the transfer with CURLE_ABORTED_BY_CALLBACK.
+int THttpClient::OnTransferInfo(void* user, int64_t, int64_t, int64_t, int64_t) {
+    auto* transfer = static_cast<TTransfer*>(user);
+    if (!transfer->shouldAbort) return 0;
+    try {
+        return transfer->shouldAbort() ? 1 : 0;
+    } catch (...) {
+        transfer->failure = std::current_exception();
+        return 1;
+    }
+}
+
 THttpResponse THttpClient::Get(const std::string& url, IHttpBodySink& sink) {
     CURL* curl = Curl(m_hCurl.get());
-    TTransfer transfer{sink, m_Progress, {}, false, nullptr};
+    TTransfer transfer{sink, m_Progress, m_ShouldAbort, {}, false, nullptr};
     m_szError[0] = '\0';
     curl_easy_setopt(curl, CURLOPT_URL, url.c_str());
     curl_easy_setopt(curl, CURLOPT_HTTPGET, 1L);
     curl_easy_setopt(curl, CURLOPT_HEADERDATA, &transfer);
     curl_easy_setopt(curl, CURLOPT_WRITEDATA, &transfer);
+    curl_easy_setopt(curl, CURLOPT_XFERINFODATA, &transfer);
     const CURLcode rc = curl_easy_perform(curl);
     curl_easy_setopt(curl, CURLOPT_HEADERDATA, nullptr);
     curl_easy_setopt(curl, CURLOPT_WRITEDATA, nullptr);
+    curl_easy_setopt(curl, CURLOPT_XFERINFODATA, nullptr);
     if (transfer.failure) std::rethrow_exception(transfer.failure);
     if (rc != CURLE_OK) {
         long nOsErrno = 0;

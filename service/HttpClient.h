@@ -28,6 +28,8 @@ public:
     long OsErrno() const { return m_nOsErrno; }
     // A failure of the secure channel: handshake, certificate or peer check.
     bool IsTlsFailure() const;
+    // The owner's abort check ended the transfer: a stop, not a network failure.
+    bool IsAborted() const;
 
 private:
     int m_nCurlCode;
@@ -53,13 +55,15 @@ public:
 // What goes on the wire: Host, plus only what the owner configured (extra
 // headers, Accept-Encoding). No User-Agent and no "Accept: */*"; redirections
 // are answers, never followed. A stalled server ends in a THttpError, never a
-// hang: the connect time-out and the low-speed limit below always apply.
+// hang: the connect time-out and the low-speed limit below always apply, and an
+// owner that must stop sooner sets an abort check.
 // Certificates: the system's trust store, plus those of the PEM file named by
 // ORLADESK_CA_BUNDLE (read when the client is made; an unreadable file makes
 // every https request fail).
 class THttpClient {
 public:
     using TProgress = std::function<void(uint64_t nReceived)>;
+    using TAbortCheck = std::function<bool()>;
 
     static constexpr std::chrono::milliseconds kDefaultConnectTimeout{15000};
     static constexpr long kDefaultLowSpeedBytes = 1;
@@ -87,6 +91,12 @@ public:
     // Called after every received block with the body bytes so far; an empty
     // function detaches it.
     void SetProgressCallback(TProgress progress);
+    // Asked during every request, also while no data flows (about once a
+    // second then, so a stalled server is left within a second or so); true
+    // ends the request with a THttpError whose IsAborted is true. It runs on
+    // the requesting thread: a flag set by another thread must be atomic. An
+    // empty function detaches it.
+    void SetAbortCheck(TAbortCheck shouldAbort);
 
     // GET url; the body goes to sink. Throws THttpError when no answer came.
     THttpResponse Get(const std::string& url, IHttpBodySink& sink);
@@ -99,6 +109,7 @@ private:
     struct TTransfer;
     static size_t OnHeader(char* buffer, size_t size, size_t count, void* user);
     static size_t OnBody(char* buffer, size_t size, size_t count, void* user);
+    static int OnTransferInfo(void* user, int64_t, int64_t, int64_t, int64_t);
     void ApplyHeaders();
 
     struct TCurlDeleter { void operator()(void* handle) const; };
@@ -108,6 +119,7 @@ private:
     std::vector<std::string> m_lstHeaders;
     TProxySettings m_Proxy;
     TProgress m_Progress;
+    TAbortCheck m_ShouldAbort;
     char m_szError[256] = {};
 };
 

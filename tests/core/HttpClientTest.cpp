@@ -4,6 +4,8 @@
 #include <cerrno>
 #include <chrono>
 #include <set>
+#include <string>
+#include <vector>
 
 #include "service/HttpClient.h"
 #include "support/LocalHttpServer.h"
@@ -153,7 +155,12 @@ TEST_P(HttpClientFailure, ThrowsInsteadOfReturningPartialData) {
     m_Client.SetLowSpeedLimit(1, 1s);
     std::string body;
     const auto start = std::chrono::steady_clock::now();
-    EXPECT_THROW(m_Client.Get(m_Server.Url("/f"), body), THttpError);
+    try {
+        m_Client.Get(m_Server.Url("/f"), body);
+        ADD_FAILURE() << "no failure";
+    } catch (const THttpError& e) {
+        EXPECT_FALSE(e.IsAborted()) << e.what();
+    }
     EXPECT_LT(std::chrono::steady_clock::now() - start, 15s);
 }
 
@@ -167,6 +174,55 @@ INSTANTIATE_TEST_SUITE_P(
                     TReply{200, kBody, "application/zip", {}, TReply::TFault::StallBeforeHeaders, 1, 30s}},
         FailureCase{"ResetMidBody", TReply{200, kBody, "application/zip", {}, TReply::TFault::ResetMidBody}}),
     [](const ::testing::TestParamInfo<FailureCase>& info) { return std::string(info.param.name); });
+
+struct AbortCase {
+    const char* label;
+    TReply reply;
+    std::chrono::milliseconds tAbortAfter;  // negative: the check never answers true
+    std::string strBodyKept;                // what reached the sink
+};
+
+// The low-speed limit stays at its 30 s: only the abort check can end these
+// stalls as soon as the test asserts.
+TEST_F(HttpClientTest, AbortCheckEndsARequestEvenWhileNoDataFlows) {
+    const std::string body(40000, 'q');
+    TReply midBody{200, body, "application/zip", {}, TReply::TFault::StallMidBody, 1, 60s};
+    TReply beforeHeaders{200, body, "application/zip", {}, TReply::TFault::StallBeforeHeaders, 1, 60s};
+    const std::vector<AbortCase> cases = {
+        {"stall in the middle of the body", midBody, 300ms, body.substr(0, body.size() / 2)},
+        {"stall before the headers", beforeHeaders, 300ms, ""},
+        {"true before the request starts", TReply{200, body}, 0ms, ""},
+        {"never true", TReply{200, body}, -1ms, body},
+    };
+    for (const AbortCase& c : cases) {
+        SCOPED_TRACE(c.label);
+        m_Server.Route("/f", c.reply);
+        const auto start = std::chrono::steady_clock::now();
+        int nAsked = 0;
+        m_Client.SetAbortCheck([&] {
+            ++nAsked;
+            return c.tAbortAfter.count() >= 0 && std::chrono::steady_clock::now() - start >= c.tAbortAfter;
+        });
+        std::string received;
+        bool bAborted = false;
+        try {
+            m_Client.Get(m_Server.Url("/f"), received);
+        } catch (const THttpError& e) {
+            bAborted = e.IsAborted();
+            EXPECT_TRUE(bAborted) << e.CurlCode() << " " << e.what();
+        }
+        EXPECT_EQ(bAborted, c.tAbortAfter.count() >= 0);
+        EXPECT_LT(std::chrono::steady_clock::now() - start, 3s);
+        EXPECT_GT(nAsked, 0);
+        EXPECT_EQ(received, c.strBodyKept);
+    }
+    // The client stays usable once its check is detached.
+    m_Client.SetAbortCheck({});
+    m_Server.Route("/f", TReply{200, "after"});
+    std::string after;
+    EXPECT_EQ(m_Client.Get(m_Server.Url("/f"), after).nStatus, 200);
+    EXPECT_EQ(after, "after");
+}
 
 TEST(HttpClient, RefusedConnectionCarriesCurlCodeAndErrno) {
     int nPort = 0;
@@ -183,6 +239,7 @@ TEST(HttpClient, RefusedConnectionCarriesCurlCodeAndErrno) {
         EXPECT_EQ(e.CurlCode(), 7);  // CURLE_COULDNT_CONNECT
         EXPECT_EQ(e.OsErrno(), ECONNREFUSED);
         EXPECT_FALSE(e.IsTlsFailure());
+        EXPECT_FALSE(e.IsAborted());
         EXPECT_NE(std::string(e.what()).find(std::to_string(nPort)), std::string::npos) << e.what();
     }
 }
