@@ -2,7 +2,6 @@
 
 #include <algorithm>
 #include <limits>
-#include <stdexcept>
 #include <string>
 
 #include "app/ExitCode.h"
@@ -15,29 +14,20 @@
 
 namespace {
 
-// Raised inside the body sink when the worker is told to stop, so that curl
-// abandons the transfer at once; it is not a failed try.
-class TDownloadCancelled : public std::runtime_error {
-public:
-    TDownloadCancelled() : std::runtime_error("Download cancelled: the worker is stopping") {}
-};
-
 // Writes the body into the package from its start. When a size is expected,
 // bytes beyond it are counted but not kept: the size check fails either way,
 // and a server that sends far more than announced cannot exhaust memory.
 class TPackageSink : public IHttpBodySink {
 public:
-    TPackageSink(std::string& data, int64_t nExpected, const TBaseWorkerThread& worker)
+    TPackageSink(std::string& data, int64_t nExpected)
         : m_Data(data),
-          m_nKeep(nExpected > 0 ? static_cast<uint64_t>(nExpected) + 1 : std::numeric_limits<uint64_t>::max()),
-          m_Worker(worker) {
+          m_nKeep(nExpected > 0 ? static_cast<uint64_t>(nExpected) + 1 : std::numeric_limits<uint64_t>::max()) {
         m_Data.clear();
     }
 
     void Reserve(uint64_t nBytes) override { m_Data.reserve(static_cast<size_t>(std::min(nBytes, m_nKeep))); }
 
     void Write(const char* pData, size_t nSize) override {
-        if (m_Worker.Terminated()) throw TDownloadCancelled();
         const uint64_t nRoom = m_nKeep - std::min<uint64_t>(m_Data.size(), m_nKeep);
         m_Data.append(pData, static_cast<size_t>(std::min<uint64_t>(nSize, nRoom)));
     }
@@ -45,7 +35,6 @@ public:
 private:
     std::string& m_Data;
     const uint64_t m_nKeep;
-    const TBaseWorkerThread& m_Worker;
 };
 
 std::string ResponseDetails(const THttpResponse& response, const TFileToDownload& item) {
@@ -61,6 +50,9 @@ TDownloadThread::TDownloadThread(IWorkerHost& host)
     m_NetHttpClient->SetProxy(m_Host.GetProxySettings());
     m_NetHttpClient->SetAcceptEncoding("gzip, deflate");
     m_NetHttpClient->SetProgressCallback([this](uint64_t nReceived) { HttpReceiveData(nReceived); });
+    // Without it a worker told to stop while the server stalls would wait for
+    // the client's low-speed limit, and stopping the run with it.
+    m_NetHttpClient->SetAbortCheck([this] { return Terminated(); });
 }
 
 TDownloadThread::~TDownloadThread() { Stop(); }
@@ -163,14 +155,15 @@ TDownloadThread::TDownloadOutcome TDownloadThread::DownloadSingleFile(TFileToDow
 
         THttpResponse response;
         try {
-            TPackageSink sink(item.Stream->data, item.nDownloadSize, *this);
+            TPackageSink sink(item.Stream->data, item.nDownloadSize);
             response = m_NetHttpClient->Get(item.strFileUrl, sink);
-        } catch (const TDownloadCancelled&) {
-            outcome.bCancelled = true;
-            return outcome;
         } catch (const std::exception& e) {
-            // Stopping may also surface as a broken transfer: still not a failed try.
+            // Stopping ends the transfer through the client's abort check, or
+            // surfaces as a broken transfer when the connection goes with it:
+            // either way a stop, not a failed try.
             if (Terminated()) {
+                AppendLog("TDownloadThread.DownloadSingleFile: Download stopped, the worker is ending | Try=" +
+                          std::to_string(nTry) + " File=" + item.strFileMd5);
                 outcome.bCancelled = true;
                 return outcome;
             }

@@ -14,7 +14,9 @@
 // so the count survives across workers), checks its size and hands it to the
 // extraction queue. An update skips files already installed correctly. A file
 // that cannot be fetched suspends the run and shows the retry frame, or ends an
-// unattended run with exit code 4.
+// unattended run with exit code 4. Terminate ends a transfer in progress within
+// about a second, even one stalled by the server; its record goes back to the
+// download queue without counting a try.
 //
 // Threads: constructed and destroyed by the engine; Execute runs on the
 // worker's thread; CurrDownloaded is read by the engine's progress loop.

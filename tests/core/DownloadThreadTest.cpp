@@ -351,30 +351,54 @@ TEST(DownloadThread, NewInstallNeverLooksAtTheInstallationFolder) {
     EXPECT_FALSE(run.log.Contains("ValidateMD5Hash"));
 }
 
-TEST(DownloadThread, StoppingMidDownloadPutsTheRecordBackWithoutCountingATry) {
-    DownloadRun run;
-    TReply stalled{200, std::string(256 * 1024, 'z')};
-    stalled.Fault = TReply::TFault::StallMidBody;
-    stalled.tStall = 20s;
-    run.server.Route("/files/" + kMd5, stalled);
-    run.Queue(256 * 1024);
-    run.Start();
-    ASSERT_TRUE(WaitUntil([&] { return run.workers[0]->CurrDownloaded() > 0; }));
-    const auto start = std::chrono::steady_clock::now();
-    run.workers[0]->Terminate();
-    run.server.Stop();
-    run.workers[0]->Join();
-    EXPECT_LT(std::chrono::steady_clock::now() - start, 5s);
+struct TStopCase {
+    const char* label;
+    TCmdInstallType installType;
+    bool bServerGoesAway;  // false: the server keeps stalling while the worker stops
+};
 
-    auto back = run.host.DrainDownloads();
-    ASSERT_EQ(back.size(), 1u);
-    EXPECT_EQ(back[0]->nRetries, 0u);
-    EXPECT_EQ(back[0]->Stream, nullptr);
-    EXPECT_EQ(run.host.Queues().ActiveWorkers(), 0u);
-    EXPECT_EQ(run.host.PackageBudget().Held(), 0u);
-    EXPECT_FALSE(run.log.Contains("Failed to download"));
-    EXPECT_FALSE(run.log.Contains("SilentException"));
-    EXPECT_TRUE(run.host.Window().Messages().empty());
+// The server stalls far longer than the client's 30 s low-speed limit: the
+// worker must leave the transfer on its own, and a stop is never a failed try.
+TEST(DownloadThread, StoppingMidDownloadPutsTheRecordBackWithoutCountingATry) {
+    const std::vector<TStopCase> cases = {
+        {"interactive, server keeps stalling", citNone, false},
+        {"unattended, server keeps stalling", citUpdate, false},
+        {"interactive, server goes away with the stop", citNone, true},
+    };
+    for (const TStopCase& c : cases) {
+        SCOPED_TRACE(c.label);
+        SetExitCode(0);
+        DownloadRun run;
+        run.host.m_InstallType = c.installType;
+        TReply stalled{200, std::string(256 * 1024, 'z')};
+        stalled.Fault = TReply::TFault::StallMidBody;
+        stalled.tStall = 60s;
+        run.server.Route("/files/" + kMd5, stalled);
+        run.Queue(256 * 1024);
+        run.Start();
+        ASSERT_TRUE(WaitUntil([&] { return run.workers[0]->CurrDownloaded() > 0; }));
+        const auto start = std::chrono::steady_clock::now();
+        run.workers[0]->Terminate();
+        if (c.bServerGoesAway) run.server.Stop();
+        run.workers[0]->Join();
+        EXPECT_LT(std::chrono::steady_clock::now() - start, 5s);
+
+        EXPECT_EQ(run.host.Queues().ExtractionCount(), 0u);
+        auto back = run.host.DrainDownloads();
+        ASSERT_EQ(back.size(), 1u);
+        EXPECT_EQ(back[0]->nRetries, 0u);
+        EXPECT_EQ(back[0]->Stream, nullptr);
+        EXPECT_EQ(run.host.Queues().ActiveWorkers(), 0u);
+        EXPECT_EQ(run.host.Queues().DownloadedSize(), 0);
+        EXPECT_EQ(run.host.PackageBudget().Held(), 0u);
+        EXPECT_EQ(run.server.HitCount("/files/" + kMd5), 1);
+        EXPECT_EQ(run.log.CountContaining(kPrefix + "Download stopped, the worker is ending | Try=0 File=" + kMd5), 1u);
+        EXPECT_FALSE(run.log.Contains("Failed to download"));
+        EXPECT_FALSE(run.log.Contains(kPrefix + "Exception"));
+        EXPECT_FALSE(run.host.bInstallSuspended());
+        EXPECT_TRUE(run.host.Window().Messages().empty());
+        EXPECT_EQ(GetExitCode(), 0);
+    }
 }
 
 TEST(DownloadThread, TerminatedWorkerEndsItsLoopPromptly) {

@@ -58,6 +58,19 @@ protected:
             },
             timeout);
     }
+    // An interactive installation whose product package stalls in the middle
+    // of its body far beyond the client's 30 s low-speed limit, once every
+    // other package is in: stopping the run must not wait for it.
+    void StartInstallWithAStalledPackage() {
+        release.Publish();
+        const std::string package = "vantixchart.exe";
+        TReply stalled{200, release.Package(package), "application/zip"};
+        stalled.Fault = TReply::TFault::StallMidBody;
+        stalled.tStall = 60s;
+        server.Route(release.PackagePath(package), stalled);
+        InstallInteractively();
+        ASSERT_TRUE(log.WaitForLine("Download succeeded", 3));
+    }
     bool WaitForQuit() { return window.WaitForCount(WM_QUIT, 1, 30s); }
     std::filesystem::path InstallFolder(const std::string& name = "") const {
         return dir / "appdata/Corvane" / (name.empty() ? std::string("OrlaDesk") : "OrlaDesk_" + name);
@@ -228,16 +241,23 @@ TEST_F(EngineRun, RegistrationFailureIsReportedNotCalledDone) {
 }
 
 TEST_F(EngineRun, CancellingANewInstallationRemovesItsTemporaryFolder) {
-    release.Publish();
-    server.Route(release.PackagePath("vantixchart.exe"),
-                 TReply{200, release.Package("vantixchart.exe"), "application/zip", {},
-                        TReply::TFault::StallMidBody, 1, 3s});
-    InstallInteractively();
-    ASSERT_TRUE(log.WaitForLine("Download succeeded", 3));
+    ASSERT_NO_FATAL_FAILURE(StartInstallWithAStalledPackage());
+    const auto start = std::chrono::steady_clock::now();
     engine->UndoInstall();
+    EXPECT_LT(std::chrono::steady_clock::now() - start, 5s);
+    EXPECT_EQ(log.CountContaining("Download stopped, the worker is ending"), 1u);
     EXPECT_FALSE(std::filesystem::exists(dir / "appdata/Corvane/temp_install_orladesk"));
     EXPECT_FALSE(std::filesystem::exists(InstallFolder()));
     EXPECT_FALSE(hive->KeyExists("Software\\Corvane\\OrlaDesk"));
+}
+
+TEST_F(EngineRun, AbortDuringAStalledDownloadShowsTheAbortedFrameAtOnce) {
+    ASSERT_NO_FATAL_FAILURE(StartInstallWithAStalledPackage());
+    engine->PostThreadMessage(WM_ABORT_INSTALLATION);
+    ASSERT_TRUE(WaitForFrame(fiAborted, 5s));
+    EXPECT_EQ(log.CountContaining("Download stopped, the worker is ending"), 1u);
+    EXPECT_EQ(window.Count(WM_SET_RETRY_MSG), 0u);
+    EXPECT_EQ(window.Frames(), (std::vector<int>{fiInstall, fiAborted}));
 }
 
 }  // namespace
