@@ -433,6 +433,12 @@ void TInstallerThread::FinishRun() {
         m_strlstFailedMd5.clear();
     }
     StopWorkers();
+    // Unattended, the exit code is all the calling software learns: a run that
+    // unpacked files other than the release's must not report an installation.
+    if (m_bMd5ValidationFailed.load() && m_CmdInstall.load() != citNone) {
+        AppendLog("TInstallerThread.WMUpdateProgress : Files failed their MD5 check; nothing placed or registered");
+        return EndUnattended(ecUnexpected);
+    }
     if (m_bNewInstall.load())
         PlaceNewInstallation();
     else

@@ -1,6 +1,7 @@
 // An unattended run that a worker ends with a failure code must stay ended: the
 // record the worker dropped leaves the queues empty, which must not read as a
-// finished run that places, registers and reports success after the quit.
+// finished run that places, registers and reports success after the quit. A
+// run that unpacked a file failing its MD5 check ends the same way.
 #include <gtest/gtest.h>
 
 #include "app/ExitCode.h"
@@ -12,15 +13,20 @@
 #include "support/LogCapture.h"
 #include "support/RecordingTarget.h"
 #include "support/TestRelease.h"
+#include "support/TestZip.h"
 #include "workers/ExtractThread.h"
 
 namespace {
 
 using namespace std::chrono_literals;
 
+// What the server sends for the package of a.dll.
+enum class TPackage { AsReplied, Garbage, OtherContent };
+
 struct FailureCase {
     const char* name;
-    TReply reply;  // for the package of a.dll; empty body: the package's own size in garbage
+    TReply reply;
+    TPackage package;
     int exitCode;
 };
 
@@ -50,7 +56,12 @@ TEST_P(UnattendedFailureEnd, NothingIsPlacedOrRegisteredAfterTheQuit) {
     release.Add("bin\\data.txt", "some data");
     release.Publish();
     TReply reply = GetParam().reply;
-    if (reply.nStatus == 200) reply.strBody = std::string(release.Package("a.dll").size(), 'z');
+    if (GetParam().package == TPackage::Garbage) reply.strBody = std::string(release.Package("a.dll").size(), 'z');
+    if (GetParam().package == TPackage::OtherContent) {
+        // A well-formed package of the listed size whose file is not the release's.
+        reply.strBody = MakeTestZip({{"a.dll", std::string(3000, 'b')}});
+        ASSERT_EQ(reply.strBody.size(), release.Package("a.dll").size());
+    }
     server.Route(release.PackagePath("a.dll"), reply);
 
     TEngineEnvironment env = TestEngineEnvironment(hive, dir / "appdata", server.BaseUrl());
@@ -72,9 +83,11 @@ TEST_P(UnattendedFailureEnd, NothingIsPlacedOrRegisteredAfterTheQuit) {
     EXPECT_FALSE(std::filesystem::exists(dir / "appdata/Corvane/OrlaDesk"));
 }
 
-INSTANTIATE_TEST_SUITE_P(Cases, UnattendedFailureEnd,
-                         testing::Values(FailureCase{"PackageMissing", TReply{404, "gone"}, ecDownloadFailed},
-                                         FailureCase{"PackageNotAZip", TReply{200, ""}, ecUnexpected}),
-                         [](const testing::TestParamInfo<FailureCase>& info) { return std::string(info.param.name); });
+INSTANTIATE_TEST_SUITE_P(
+    Cases, UnattendedFailureEnd,
+    testing::Values(FailureCase{"PackageMissing", TReply{404, "gone"}, TPackage::AsReplied, ecDownloadFailed},
+                    FailureCase{"PackageNotAZip", TReply{}, TPackage::Garbage, ecUnexpected},
+                    FailureCase{"PackageOfOtherContent", TReply{}, TPackage::OtherContent, ecUnexpected}),
+    [](const testing::TestParamInfo<FailureCase>& info) { return std::string(info.param.name); });
 
 }  // namespace
