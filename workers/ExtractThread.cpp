@@ -165,13 +165,14 @@ uint32_t LittleEndian(const std::string& bytes, size_t pos, int nBytes) {
 // liblzma allocates the whole dictionary that an LZMA entry asks for before it
 // decodes a byte, and the zip reader sets it no memory limit: a package of a
 // few hundred bytes could take gigabytes from each worker. Every local header
-// is checked, as the reader may take any of them for the first entry.
+// is checked, as the reader may take any of them for the first entry, and like
+// the reader it looks at the low byte of the method only.
 void CheckLzmaDictionaries(const std::string& package) {
     static const std::string kLocalHeader("PK\x03\x04", 4);
     constexpr size_t kFixedPart = 30;
     constexpr uint32_t kMethodLzma = 14;
     for (size_t pos = package.find(kLocalHeader); pos != std::string::npos; pos = package.find(kLocalHeader, pos + 1)) {
-        if (package.size() - pos < kFixedPart || LittleEndian(package, pos + 8, 2) != kMethodLzma) continue;
+        if (package.size() - pos < kFixedPart || static_cast<unsigned char>(package[pos + 8]) != kMethodLzma) continue;
         // The data starts with the LZMA SDK version (2 bytes), the size of the
         // properties (2 bytes), then the properties: one byte, the dictionary size.
         const size_t data = pos + kFixedPart + LittleEndian(package, pos + 26, 2) + LittleEndian(package, pos + 28, 2);

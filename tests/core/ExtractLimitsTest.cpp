@@ -153,8 +153,12 @@ TEST(ExtractLimits, Zip64EntryDeclaringItsTrueSizeUnpacks) {
 // The release tool's LZMA package for `data`, its dictionary size replaced:
 // the properties follow the 30 bytes of the local header, the name, and the
 // LZMA SDK version and property size (4 bytes); the size follows one byte.
-std::string LzmaWithDictionary(const std::string& name, const std::string& data, uint32_t nDictionary) {
+// `methodHigh` goes to the high byte of the local header's method, which the
+// zip reader ignores.
+std::string LzmaWithDictionary(const std::string& name, const std::string& data, uint32_t nDictionary,
+                               char methodHigh = 0) {
     std::string zip = OneEntry(name, data, ZipMethod::zmLzma);
+    zip[9] = methodHigh;
     const size_t pos = 30 + name.size() + 4 + 1;
     for (int i = 0; i < 4; ++i) zip[pos + i] = static_cast<char>((nDictionary >> (8 * i)) & 0xff);
     return zip;
@@ -166,12 +170,14 @@ TEST(ExtractLimits, LzmaDictionaryBeyond64MiBIsRefusedBeforeDecoding) {
     const std::string data = "the program itself, compressed with LZMA";
     const struct {
         uint32_t nDictionary;
+        char methodHigh;
         bool bAccepted;
-    } cases[] = {{64u << 20, true}, {(64u << 20) + 1, false}, {0xFFFFFFFFu, false}};
+    } cases[] = {
+        {64u << 20, 0, true}, {(64u << 20) + 1, 0, false}, {0xFFFFFFFFu, 0, false}, {0xFFFFFFFFu, 0x2e, false}};
     for (const auto& c : cases) {
         SCOPED_TRACE(c.nDictionary);
         TempDir dir;
-        const std::string zip = LzmaWithDictionary("app.exe", data, c.nDictionary);
+        const std::string zip = LzmaWithDictionary("app.exe", data, c.nDictionary, c.methodHigh);
         if (c.bAccepted) {
             EXPECT_EQ(ReadFileText(ExtractFirstEntry(zip, dir.path())), data);
             continue;
