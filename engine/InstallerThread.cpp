@@ -17,6 +17,7 @@
 #include "engine/MessageIds.h"
 #include "engine/Registration.h"
 #include "engine/SelfUpdateCheck.h"
+#include "platform/FileSystem.h"
 #include "platform/PathJoin.h"
 #include "service/HttpClient.h"
 #include "service/VersionClient.h"
@@ -448,12 +449,25 @@ void TInstallerThread::FinishRun() {
 
 // The user is not told of a failed move: registration follows in every case.
 void TInstallerThread::PlaceNewInstallation() {
+    FlushUnpackedFiles();
     TFilePlacement placement(*m_Environment.placementFs);
     auto result = placement.PlaceNewInstallation(TempDownloadPath(), InstallPath());
     if (result.bOk) return;
     TExceptionObject::SilentException(result.strErrorText.empty()
                                           ? std::string("Erro desconhecido ao tentar mover arquivos temporários.")
                                           : result.strErrorText);
+}
+
+// The extract workers leave the flush of a new installation's files to this
+// one call, which costs far less than a flush per file. A disk that reports a
+// write error here is reported; the files are placed all the same, as they
+// would be after a flush error that no one saw.
+void TInstallerThread::FlushUnpackedFiles() {
+    std::error_code ec;
+    if (FlushFileSystem(TempDownloadPath(), ec)) return;
+    const std::string text = "TInstallerThread.FlushUnpackedFiles: Path=" + TempDownloadPath() + " Error=" + ec.message();
+    AppendLog(text);
+    TExceptionObject::SilentException(text);
 }
 
 TRegistrationRequest TInstallerThread::RegistrationRequest() const {

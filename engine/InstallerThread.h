@@ -135,6 +135,7 @@ private:
     bool RunEndedByFailure() const;
     void FinishRun();
     void PlaceNewInstallation();
+    void FlushUnpackedFiles();
     void WriteRegistry();
     void CreateShortcuts();
     void RegistrationFailed(const std::string& where, const std::exception& e);

@@ -2,6 +2,7 @@
 
 #include <fcntl.h>
 #include <stdio.h>
+#include <unistd.h>
 
 #include <cerrno>
 #include <vector>
@@ -82,4 +83,16 @@ bool RenameFolder(const fs::path& from, const fs::path& to, std::error_code& ec)
 bool RenameFolder(const fs::path& from, const fs::path& to) noexcept {
     std::error_code ec;
     return RenameFolder(from, to, ec);
+}
+
+bool FlushFileSystem(const fs::path& path, std::error_code& ec) noexcept {
+    const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NOFOLLOW);
+    if (fd < 0) {
+        ec.assign(errno, std::generic_category());
+        return false;
+    }
+    const bool bFlushed = ::syncfs(fd) == 0;
+    if (!bFlushed) ec.assign(errno, std::generic_category());
+    ::close(fd);
+    return bFlushed;
 }

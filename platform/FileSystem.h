@@ -22,3 +22,9 @@ uint64_t GetFolderSize(const std::filesystem::path& folder, bool recursive) noex
 // `to` already exists, even as an empty folder, or lies on another volume.
 bool RenameFolder(const std::filesystem::path& from, const std::filesystem::path& to, std::error_code& ec) noexcept;
 bool RenameFolder(const std::filesystem::path& from, const std::filesystem::path& to) noexcept;
+
+// Writes everything still cached for the file system that holds `path` to the
+// disk (syncfs(2)), so that files written without a flush of their own survive
+// a power cut once they are renamed into place. False, with `ec` set, when the
+// path cannot be opened or the disk reports a write error.
+bool FlushFileSystem(const std::filesystem::path& path, std::error_code& ec) noexcept;

@@ -82,10 +82,11 @@ public:
         }
     }
 
-    // Flushed before the rename, so that after a crash the final name holds
-    // either the old file or the whole new one.
-    void Commit() {
-        if (::fdatasync(m_nFd) != 0)
+    // With eFlushEachFile the data reaches the disk before the rename, so that
+    // after a power cut the final name holds either the old file or the whole
+    // new one. A file that replaces nothing may leave the flush to its caller.
+    void Commit(TUnpackDurability durability) {
+        if (durability == TUnpackDurability::eFlushEachFile && ::fdatasync(m_nFd) != 0)
             throw std::runtime_error("Cannot flush file \"" + m_strName + "\". " + ErrnoText(errno));
         const int fd = m_nFd;
         m_nFd = -1;
@@ -233,7 +234,7 @@ TUnpackedFile UnpackFirstEntry(const std::string& package, const std::filesystem
     }
     if (bSizeDeclared && nWritten != nLimit)
         throw std::runtime_error("Package entry " + name + " is shorter than its declared size");
-    part.Commit();
+    part.Commit(durability);
     return {path, digest.HexUpper()};
 }
 
@@ -278,7 +279,13 @@ bool TExtractThread::ProcessItem(PFileToDownload item) {
         if (!item->Stream) throw std::runtime_error("No package to unpack");
         target = JoinPath(m_Host.TempDownloadPath(), item->strFilePath).string();
         AppendLog("TExtractThread: Extracting=" + item->strFileName + " to=" + target);
-        const TUnpackedFile unpacked = UnpackFirstEntry(item->Stream->data, target);
+        // A new installation is unpacked into a folder of its own that the
+        // engine flushes once before putting it in place; an update replaces
+        // installed files one by one, each of which must be whole on disk first.
+        const TUnpackedFile unpacked =
+            UnpackFirstEntry(item->Stream->data, target, kMaxUnpackedSize,
+                             m_Host.IsNewInstall() ? TUnpackDurability::eCallerFlushes
+                                                   : TUnpackDurability::eFlushEachFile);
         item->Stream.reset();
         CheckUnpackedFile(unpacked, *item);
         item.reset();

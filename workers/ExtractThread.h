@@ -73,8 +73,14 @@ inline constexpr uint64_t kMaxUnpackedSize = 0xFFFFFFFFull;
 // EFCreateError when the output file cannot be created or put in place,
 // std::runtime_error for a damaged archive or a refused entry; a failure
 // leaves no file behind.
+enum class TUnpackDurability {
+    eFlushEachFile,  // each file is on disk before it takes its final name
+    eCallerFlushes,  // the caller flushes the whole folder before relying on it
+};
+
 TUnpackedFile UnpackFirstEntry(const std::string& package, const std::filesystem::path& target,
-                               uint64_t nMaxSize = kMaxUnpackedSize);
+                               uint64_t nMaxSize = kMaxUnpackedSize,
+                               TUnpackDurability durability = TUnpackDurability::eFlushEachFile);
 // UnpackFirstEntry for callers that need only the path.
 std::filesystem::path ExtractFirstEntry(const std::string& package, const std::filesystem::path& target,
                                         uint64_t nMaxSize = kMaxUnpackedSize);

@@ -148,3 +148,11 @@ TEST(RenameFolder, MissingSourceFails) {
 }
 
 }  // namespace
+
+TEST(FlushFileSystem, FlushesAFolderAndReportsAMissingOne) {
+    TempDir dir;
+    std::error_code ec;
+    EXPECT_TRUE(FlushFileSystem(dir.path(), ec)) << ec.message();
+    EXPECT_FALSE(FlushFileSystem(dir.path() / "missing", ec));
+    EXPECT_EQ(ec, std::errc::no_such_file_or_directory);
+}

@@ -29,7 +29,7 @@ TEST(Md5Digest, PiecesGiveTheDigestOfTheWhole) {
     }
 }
 
-TEST(Md5Digest, UnpackingHashesWhatItWrites) {
+TEST(UnpackFirstEntry, HashesWhatItWrites) {
     std::string data;
     // Larger than the unpacking buffer, so the digest spans several writes.
     for (int i = 0; data.size() < 700 * 1024; ++i) data += "line " + std::to_string(i * 7919 % 100003) + "\n";
@@ -42,4 +42,17 @@ TEST(Md5Digest, UnpackingHashesWhatItWrites) {
         EXPECT_EQ(unpacked.path, dir.path() / "bin" / "app.dll");
         EXPECT_EQ(unpacked.strMd5, GetFileMD5(unpacked.path));
     }
+}
+
+TEST(UnpackFirstEntry, ForACallerThatFlushesWritesTheSameFile) {
+    TempDir dir;
+    ZipEntry entry;
+    entry.strName = "app.exe";
+    entry.strData = "MZ unpacked without a flush of its own";
+    const TUnpackedFile unpacked =
+        UnpackFirstEntry(MakeZip({entry}, ZipMethod::zmDeflate), dir.path(), kMaxUnpackedSize,
+                         TUnpackDurability::eCallerFlushes);
+    EXPECT_EQ(ReadFileText(unpacked.path), entry.strData);
+    EXPECT_EQ(unpacked.strMd5, GetFileMD5(unpacked.path));
+    EXPECT_EQ(std::distance(std::filesystem::directory_iterator(dir.path()), {}), 1) << "no temporary file left";
 }
