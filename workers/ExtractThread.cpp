@@ -193,7 +193,8 @@ void CreateFolders(const std::filesystem::path& folder) {
 
 }  // namespace
 
-TUnpackedFile UnpackFirstEntry(const std::string& package, const std::filesystem::path& target, uint64_t nMaxSize) {
+TUnpackedFile UnpackFirstEntry(const std::string& package, const std::filesystem::path& target, uint64_t nMaxSize,
+                               TUnpackDurability durability) {
     CheckLzmaDictionaries(package);
     TUtf8NamesScope utf8Names;
     TArchivePtr zip(archive_read_new());
