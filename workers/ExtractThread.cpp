@@ -107,20 +107,25 @@ private:
 // Zip entry names flagged as UTF-8 are converted to the thread's character set
 // by the zip reader; under the C locale names with accents would come out
 // empty. Reading happens under a UTF-8 character set for this thread only.
+// The locale is made once for the process and never freed: making and
+// freeing it around every package loads and unloads glibc's locale data each
+// time, thousands of times in a release of small files.
 class TUtf8NamesScope {
 public:
-    TUtf8NamesScope() : m_Locale(newlocale(LC_CTYPE_MASK, "C.UTF-8", static_cast<locale_t>(0))) {
+    TUtf8NamesScope() : m_Locale(Utf8Locale()) {
         if (m_Locale) m_Previous = uselocale(m_Locale);
     }
     ~TUtf8NamesScope() {
-        if (!m_Locale) return;
-        uselocale(m_Previous);
-        freelocale(m_Locale);
+        if (m_Locale) uselocale(m_Previous);
     }
     TUtf8NamesScope(const TUtf8NamesScope&) = delete;
     TUtf8NamesScope& operator=(const TUtf8NamesScope&) = delete;
 
 private:
+    static locale_t Utf8Locale() {
+        static const locale_t s_Locale = newlocale(LC_CTYPE_MASK, "C.UTF-8", static_cast<locale_t>(0));
+        return s_Locale;
+    }
     locale_t m_Locale;
     locale_t m_Previous = static_cast<locale_t>(0);
 };
