@@ -35,6 +35,9 @@ TDownloadPlan BuildDownloadPlan(const TVantixVersion& version, const std::string
         }
         if (IsTopLevelDll(file->strFile)) plan.lstKeepDlls.push_back(file->strFile);
     }
+    for (const auto& record : plan.lstRecords)
+        plan.nPackageBudget =
+            std::max(plan.nPackageBudget, 2 * static_cast<uint64_t>(std::max<int64_t>(record->nDownloadSize, 0)));
     const double weight = kExtractionWeight;
     plan.nProgressSize = static_cast<uint64_t>(plan.nDownloadSize * (1 + weight));
     if (!plan.lstRecords.empty())

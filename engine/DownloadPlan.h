@@ -15,6 +15,13 @@ struct TDownloadPlan {
     uint64_t nDownloadSize = 0;
     uint64_t nProgressSize = 0;           // download bytes plus the unpacking share
     uint64_t nFileExtractedProgress = 0;  // progress units credited per unpacked file
+    // Bytes of packages that may wait in memory to be unpacked: twice the
+    // largest package, so that the next one downloads while the largest is
+    // unpacked, and never less than kMinPackageBudget so that small packages
+    // flow freely.
+    uint64_t nPackageBudget = kMinPackageBudget;
+
+    static constexpr uint64_t kMinPackageBudget = 16ull << 20;
 };
 
 // Builds the plan. A file belongs to this product when its product is empty or

@@ -52,7 +52,8 @@ TInstallerThread::TInstallerThread(IMessageTarget& mainHandle, TEngineEnvironmen
     : m_MainHandle(mainHandle, m_CmdInstall),
       m_Environment(std::move(environment)),
       m_Target(m_Environment.pathAppData),
-      m_PackageBudget(m_Environment.nPackageBudget) {
+      m_PackageBudget(m_Environment.nPackageBudget ? m_Environment.nPackageBudget
+                                                   : TDownloadPlan::kMinPackageBudget) {
     if (!m_Environment.placementFs) m_Environment.placementFs = std::make_shared<TPlacementFileSystem>();
     m_strlstFailedMd5.push_back("Invalid md5 verified while installing");
     m_strInstallPath = m_Target.InstallPath();
@@ -333,6 +334,7 @@ void TInstallerThread::WMSetupDownloads() {
     m_nDownloadSize = plan.nDownloadSize;
     m_nProgressSize = plan.nProgressSize;
     m_nFileExtractedProgress = plan.nFileExtractedProgress;
+    if (m_Environment.nPackageBudget == 0) m_PackageBudget.SetLimit(plan.nPackageBudget);
     m_bDownloadsSetUp = true;
 
     m_MainHandle.Post(WM_SET_PROGRESS, 0, static_cast<int64_t>(m_nProgressSize));

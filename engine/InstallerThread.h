@@ -39,10 +39,11 @@ struct TEngineEnvironment {
     bool bX64 = true;                              // ask for the 64-bit release
     // The file operations of placement; the real file system when empty.
     std::shared_ptr<IPlacementFileSystem> placementFs;
-    // Test knobs: how long the progress loop sleeps between reports, and the
-    // memory budget of packages waiting to be unpacked.
+    // Test knobs: how long the progress loop sleeps between reports, and a
+    // fixed memory budget of packages waiting to be unpacked (0: the one the
+    // release's download plan sets).
     std::chrono::milliseconds tProgressInterval{50};
-    uint64_t nPackageBudget = 256ull << 20;
+    uint64_t nPackageBudget = 0;
 };
 
 // The installer engine: one long-lived thread with its own message queue that

@@ -7,6 +7,19 @@ uint64_t TMemoryBudget::Held() const {
     return m_nHeld;
 }
 
+uint64_t TMemoryBudget::Limit() const {
+    std::lock_guard lock(m_Mutex);
+    return m_nLimit;
+}
+
+void TMemoryBudget::SetLimit(uint64_t nLimit) {
+    {
+        std::lock_guard lock(m_Mutex);
+        m_nLimit = nLimit;
+    }
+    m_Released.notify_all();
+}
+
 void TMemoryBudget::Give(uint64_t bytes) {
     {
         std::lock_guard lock(m_Mutex);

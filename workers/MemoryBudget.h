@@ -43,13 +43,16 @@ public:
     }
 
     uint64_t Held() const;
-    uint64_t Limit() const { return m_nLimit; }
+    uint64_t Limit() const;
+    // A new limit for the reservations to come; a larger one lets waiting
+    // workers through at once.
+    void SetLimit(uint64_t nLimit);
 
 private:
     bool Fits(uint64_t bytes) const { return m_nHeld == 0 || m_nHeld + bytes <= m_nLimit; }
     void Give(uint64_t bytes);
 
-    const uint64_t m_nLimit;
+    uint64_t m_nLimit;
     mutable std::mutex m_Mutex;
     std::condition_variable m_Released;
     uint64_t m_nHeld = 0;

@@ -67,6 +67,23 @@ TEST(DownloadPlan, ReleaseWithoutFilesForThisProductHasNoShare) {
     EXPECT_EQ(plan.nProgressSize, 0u);
 }
 
+TEST(DownloadPlan, PackageBudgetIsTwiceTheLargestPackageAndNeverTiny) {
+    constexpr uint64_t kMin = TDownloadPlan::kMinPackageBudget;
+    const struct {
+        std::vector<std::tuple<std::string, uint32_t, std::string>> files;
+        uint64_t nExpected;
+    } cases[] = {
+        {{}, kMin},
+        {{{"a.txt", 300, ""}, {"b.txt", 16000, ""}}, kMin},
+        {{{"a.exe", 100u << 20, ""}, {"b.dat", 30u << 20, ""}}, 200ull << 20},
+        // Another edition's package is never downloaded, so it does not count.
+        {{{"a.exe", 10u << 20, ""}, {"other.exe", 900u << 20, "otherproduct"}}, 20ull << 20},
+    };
+    for (const auto& c : cases)
+        EXPECT_EQ(BuildDownloadPlan(Release(c.files), "orladesk", "http://srv").nPackageBudget,
+                  std::max(kMin, c.nExpected));
+}
+
 TEST(DownloadPlan, DottedVersion) { EXPECT_EQ(DottedVersion(Release({})), "1.2.3.4"); }
 
 }  // namespace

@@ -135,4 +135,21 @@ TEST(MemoryBudget, WaitsForRoomAndLetsOneLargePackageThrough) {
     EXPECT_EQ(cancelled.Bytes(), 0u);
 }
 
+TEST(MemoryBudget, ALargerLimitLetsAWaitingWorkerThrough) {
+    TMemoryBudget budget(100);
+    auto never = [] { return false; };
+    auto held = budget.Acquire(80, never);
+    std::atomic<bool> got{false};
+    std::thread t([&] {
+        auto b = budget.Acquire(80, never);
+        got = true;
+    });
+    std::this_thread::sleep_for(std::chrono::milliseconds(50));
+    EXPECT_FALSE(got.load());
+    budget.SetLimit(200);
+    t.join();
+    EXPECT_TRUE(got.load()) << "80 + 80 fits the new limit while the first is still held";
+    EXPECT_EQ(budget.Limit(), 200u);
+}
+
 }  // namespace
