@@ -72,6 +72,11 @@ TEngineEnvironment EngineEnvironment(const TCommandLine& cmd) {
     engine.SetProxyConfig(ProxyFromSystem());
     engine.VerifyPreviousInstall();
     int code = runner.Run();
+    // A new installation that failed leaves none of its unpacked files behind:
+    // nobody is there to retry, and they would hold the disk (perhaps the very
+    // disk that was full) until some later installation. An update's files
+    // are the installation itself and stay.
+    if (code != ecSuccess && cmd.InstallType() == citInstall) engine.UndoInstall();
     folder.Remove();
     std::fflush(nullptr);
     _exit(code);

@@ -60,8 +60,10 @@ TEST_P(BrokenPackage, InstallEndsWithItsCodeAndRegistersNothing) {
     ProcessResult run = Run({"/install"});
     EXPECT_EQ(run.exitCode, c.exitCode) << Describe(run);
     EXPECT_NE(box.LastLog().find(c.logLine), std::string::npos) << Describe(run);
-    // The engine must not go on to place and register what the other files gave.
+    // The engine must not go on to place and register what the other files gave,
+    // nor leave them on the disk.
     ExpectNothingInstalled();
+    EXPECT_TRUE(FoldersStartingWith(box.AppData() / "Corvane", "temp_install").empty());
 }
 
 INSTANTIATE_TEST_SUITE_P(
