@@ -21,6 +21,7 @@
 #include "engine/MessageIds.h"
 #include "platform/PathJoin.h"
 #include "workers/FileHashing.h"
+#include "workers/IoBuffer.h"
 #include "workers/Md5Digest.h"
 
 namespace {
@@ -29,7 +30,6 @@ namespace {
 // an output file lets the user retry, the second aborts the run.
 std::atomic<bool> g_bCreateFailedOnce{false};
 
-constexpr size_t kWriteBufferSize = 256 * 1024;
 constexpr uint64_t kBombRatio = 1024;
 constexpr uint64_t kBombSlack = 1024 * 1024;
 // The largest dictionary of the standard LZMA presets (xz -9, 7-Zip ultra); the
@@ -223,7 +223,7 @@ TUnpackedFile UnpackFirstEntry(const std::string& package, const std::filesystem
 
     CreateFolders(path.parent_path());
     TPartFile part(path, OutputMode(entry));
-    std::vector<char> buffer(kWriteBufferSize);
+    const std::span<char> buffer = ThreadIoBuffer();
     // Hashing what is written spares reading the file back for its check.
     TMd5Digest digest;
     uint64_t nWritten = 0;

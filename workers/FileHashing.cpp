@@ -12,13 +12,10 @@
 #include <vector>
 
 #include "diagnostics/Log.h"
+#include "workers/IoBuffer.h"
 #include "workers/Md5Digest.h"
 
 namespace {
-
-// Release files run to hundreds of megabytes and every update hashes all of
-// them; large reads keep the digest bound by the disk, not by system calls.
-constexpr size_t kReadBufferSize = 256 * 1024;
 
 std::string ErrnoText(int error) {
     char buffer[256];
@@ -67,7 +64,7 @@ std::string GetFileMD5(const std::filesystem::path& FileName) {
     }
 
     TMd5Digest digest;
-    std::vector<unsigned char> buffer(kReadBufferSize);
+    const std::span<char> buffer = ThreadIoBuffer();
     for (;;) {
         const ssize_t nRead = ::read(fd.Get(), buffer.data(), buffer.size());
         if (nRead < 0) {
