@@ -6,6 +6,7 @@
 #include <locale.h>
 #include <stdlib.h>
 #include <sys/stat.h>
+#include <sys/statvfs.h>
 #include <unistd.h>
 
 #include <algorithm>
@@ -18,6 +19,7 @@
 #include "app/ExitCode.h"
 #include "app/Texts.h"
 #include "diagnostics/Log.h"
+#include "engine/FilePlacement.h"
 #include "engine/MessageIds.h"
 #include "platform/PathJoin.h"
 #include "workers/FileHashing.h"
@@ -32,10 +34,10 @@ std::atomic<bool> g_bCreateFailedOnce{false};
 
 constexpr uint64_t kBombRatio = 1024;
 constexpr uint64_t kBombSlack = 1024 * 1024;
+constexpr uint64_t kDiskReserve = 16 * 1024 * 1024;
 // The largest dictionary of the standard LZMA presets (xz -9, 7-Zip ultra); the
 // release tool uses 8 MiB at most.
 constexpr uint32_t kMaxLzmaDictionary = 64u << 20;
-const char kPartSuffix[] = ".vxpart";
 
 std::string ErrnoText(int error) {
     char buffer[256];
@@ -57,8 +59,10 @@ using TArchivePtr = std::unique_ptr<archive, TArchiveDeleter>;
 class TPartFile {
 public:
     TPartFile(const std::filesystem::path& finalPath, mode_t mode) : m_FinalPath(finalPath) {
-        std::string name = finalPath.string() + ".XXXXXX" + kPartSuffix;
-        m_nFd = ::mkstemps(name.data(), static_cast<int>(sizeof(kPartSuffix) - 1));
+        // The suffix is how an update finds and removes what a killed run left.
+        const std::string_view suffix = TFilePlacement::kPartFileSuffix;
+        std::string name = finalPath.string() + ".XXXXXX" + std::string(suffix);
+        m_nFd = ::mkstemps(name.data(), static_cast<int>(suffix.size()));
         if (m_nFd < 0) throw EFCreateError("Cannot create file \"" + finalPath.string() + "\". " + ErrnoText(errno));
         m_strName = name;
         ::fchmod(m_nFd, mode);
@@ -153,13 +157,32 @@ std::filesystem::path OutputPath(const std::filesystem::path& target, const std:
 
 // A declared size is exact; without one, more than any real compression ratio
 // gives is a decompression bomb. Nothing beyond `nMaxSize` in either case.
-uint64_t UnpackLimit(archive_entry* entry, const std::string& name, size_t nPackageSize, uint64_t nMaxSize) {
-    if (archive_entry_size_is_set(entry) == 0) return std::min(kBombRatio * nPackageSize + kBombSlack, nMaxSize);
+uint64_t UnpackLimit(archive_entry* entry, const std::string& name, size_t nPackageSize, uint64_t nMaxSize,
+                     uint64_t nRoom) {
+    if (archive_entry_size_is_set(entry) == 0)
+        return std::min({kBombRatio * nPackageSize + kBombSlack, nMaxSize, nRoom});
     const uint64_t nDeclared = static_cast<uint64_t>(std::max<la_int64_t>(archive_entry_size(entry), 0));
     if (nDeclared > nMaxSize)
         throw std::runtime_error("Package entry " + name + " declares " + std::to_string(nDeclared) +
                                  " bytes, more than the " + std::to_string(nMaxSize) + " allowed");
+    if (nDeclared > nRoom)
+        throw std::runtime_error("Package entry " + name + " declares " + std::to_string(nDeclared) +
+                                 " bytes, more than the " + std::to_string(nRoom) + " the disk has room for");
     return nDeclared;
+}
+
+// A package never fills the disk, whatever it declares: it may take what the
+// file system holding `path` has free, less a reserve for the log, the hive
+// and the other workers' files. Unknown when nothing of the path exists yet
+// or the file system does not say: then a full disk fails the write itself.
+uint64_t RoomOnDisk(std::filesystem::path path) {
+    struct statvfs info {};
+    while (::statvfs(path.c_str(), &info) != 0) {
+        if (errno != ENOENT || !path.has_relative_path()) return UINT64_MAX;
+        path = path.parent_path();
+    }
+    const uint64_t nFree = static_cast<uint64_t>(info.f_bavail) * info.f_frsize;
+    return nFree > kDiskReserve ? nFree - kDiskReserve : 0;
 }
 
 uint32_t LittleEndian(const std::string& bytes, size_t pos, int nBytes) {
@@ -219,7 +242,7 @@ TUnpackedFile UnpackFirstEntry(const std::string& package, const std::filesystem
         throw std::runtime_error("Package entry is not a regular file: " + name);
     const std::filesystem::path path = OutputPath(target, name);
     const bool bSizeDeclared = archive_entry_size_is_set(entry) != 0;
-    const uint64_t nLimit = UnpackLimit(entry, name, package.size(), nMaxSize);
+    const uint64_t nLimit = UnpackLimit(entry, name, package.size(), nMaxSize, RoomOnDisk(path.parent_path()));
 
     CreateFolders(path.parent_path());
     TPartFile part(path, OutputMode(entry));

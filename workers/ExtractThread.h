@@ -62,6 +62,11 @@ private:
 // hostile and is refused before anything is written.
 inline constexpr uint64_t kMaxUnpackedSize = 0xFFFFFFFFull;
 
+enum class TUnpackDurability {
+    eFlushEachFile,  // each file is on disk before it takes its final name
+    eCallerFlushes,  // the caller flushes the whole folder before relying on it
+};
+
 // Unpacks the first entry of the zip archive held in `package` into `target`,
 // creating the sub-folders its name holds; other entries are ignored. Returns
 // the path of the unpacked file and the MD5 of its content. Entry names that
@@ -69,15 +74,11 @@ inline constexpr uint64_t kMaxUnpackedSize = 0xFFFFFFFFull;
 // So is an entry that declares more than `nMaxSize` bytes, and one that
 // unpacks to more than its declared size, to more than a thousandfold of the
 // package when it declares none, or to more than `nMaxSize` (a decompression
-// bomb), and LZMA data that asks for a dictionary beyond 64 MiB. Throws
+// bomb), one that would leave its disk less than 16 MiB free, and LZMA data
+// that asks for a dictionary beyond 64 MiB. Throws
 // EFCreateError when the output file cannot be created or put in place,
 // std::runtime_error for a damaged archive or a refused entry; a failure
 // leaves no file behind.
-enum class TUnpackDurability {
-    eFlushEachFile,  // each file is on disk before it takes its final name
-    eCallerFlushes,  // the caller flushes the whole folder before relying on it
-};
-
 TUnpackedFile UnpackFirstEntry(const std::string& package, const std::filesystem::path& target,
                                uint64_t nMaxSize = kMaxUnpackedSize,
                                TUnpackDurability durability = TUnpackDurability::eFlushEachFile);

@@ -3,6 +3,8 @@
 // framed by hand where no honest tool would write them.
 #include <gtest/gtest.h>
 
+#include <sys/mount.h>
+
 #include <cstdint>
 #include <filesystem>
 #include <string>
@@ -217,3 +219,45 @@ TEST(ExtractLimits, EntryThatNamesNoFileIsRefusedAsDamaged) {
 }
 
 }  // namespace
+
+namespace {
+
+// A small tmpfs of its own, where the test may mount one (root, a mount
+// namespace that allows it); unmounted again whatever happens.
+class SmallDisk {
+public:
+    explicit SmallDisk(const fs::path& where) : m_Where(where) {
+        fs::create_directories(where);
+        m_bMounted = ::mount("tmpfs", where.c_str(), "tmpfs", 0, "size=32m") == 0;
+    }
+    ~SmallDisk() {
+        if (m_bMounted) ::umount2(m_Where.c_str(), MNT_DETACH);
+    }
+    bool Mounted() const { return m_bMounted; }
+
+private:
+    fs::path m_Where;
+    bool m_bMounted = false;
+};
+
+}  // namespace
+
+TEST(ExtractLimits, AnEntryThatWouldFillTheDiskIsRefusedBeforeAnythingIsWritten) {
+    TempDir dir;
+    SmallDisk disk(dir.path() / "small");
+    if (!disk.Mounted()) GTEST_SKIP() << "cannot mount a tmpfs here";
+    ZipEntry entry;
+    entry.strName = "quotes.db";
+    entry.strData = std::string(20u << 20, '\0');  // 20 MiB; the 32 MiB disk keeps 16 MiB free
+    const std::string zip = MakeZip({entry}, ZipMethod::zmDeflate);
+    try {
+        ExtractFirstEntry(zip, dir.path() / "small");
+        FAIL() << "unpacked onto a disk without room for it";
+    } catch (const EFCreateError& e) {
+        FAIL() << "reported as a file that cannot be created: " << e.what();
+    } catch (const std::runtime_error& e) {
+        EXPECT_NE(std::string(e.what()).find("room"), std::string::npos) << e.what();
+    }
+    EXPECT_TRUE(fs::is_empty(dir.path() / "small"));
+    EXPECT_EQ(fs::file_size(ExtractFirstEntry(zip, dir.path() / "large")), 20u << 20) << "fits a disk with room";
+}
