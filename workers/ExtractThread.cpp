@@ -92,6 +92,11 @@ public:
     void Commit(TUnpackDurability durability) {
         if (durability == TUnpackDurability::eFlushEachFile && ::fdatasync(m_nFd) != 0)
             throw std::runtime_error("Cannot flush file \"" + m_strName + "\". " + ErrnoText(errno));
+        // Otherwise the disk starts writing now, while the other packages are
+        // unpacked, so that the caller's one flush at the end finds little
+        // left to wait for. Only a hint: a failure here changes nothing.
+        if (durability == TUnpackDurability::eCallerFlushes)
+            (void)::sync_file_range(m_nFd, 0, 0, SYNC_FILE_RANGE_WRITE);
         const int fd = m_nFd;
         m_nFd = -1;
         if (::close(fd) != 0)
