@@ -32,14 +32,6 @@ uint32_t SizeInKiB(uint64_t bytes) {
                                                       : static_cast<uint32_t>(kib);
 }
 
-TRegWrite StringWrite(const std::string& key, const std::string& name, const std::string& data) {
-    return {key, TRegValue{name, TRegValue::rtString, data, 0}};
-}
-
-TRegWrite DwordWrite(const std::string& key, const std::string& name, uint32_t data) {
-    return {key, TRegValue{name, TRegValue::rtDword, "", data}};
-}
-
 std::string WithSlash(std::string folder) {
     if (!folder.empty() && folder.back() != '/') folder += '/';
     return folder;
@@ -80,9 +72,9 @@ void TRegistration::WriteRegistry(const TRegistrationRequest& request) {
 
 void TRegistration::AddApplicationKeys(const TRegistrationRequest& request, std::vector<TRegWrite>& writes) {
     const std::string key = ApplicationKey(request.strRegFolderName);
-    writes.push_back(StringWrite(key, "Dir", request.strInstallPath));
-    writes.push_back(StringWrite(key + "\\Default", "IsDarkTheme", "1"));
-    writes.push_back(StringWrite(key + "\\Preferences", "Language", LanguageText(request.nLanguage)));
+    writes.push_back(TRegWrite::String(key, "Dir", request.strInstallPath));
+    writes.push_back(TRegWrite::String(key + "\\Default", "IsDarkTheme", "1"));
+    writes.push_back(TRegWrite::String(key + "\\Preferences", "Language", LanguageText(request.nLanguage)));
 }
 
 void TRegistration::AddUninstallEntry(const TRegistrationRequest& request, std::vector<TRegWrite>& writes) {
@@ -90,17 +82,17 @@ void TRegistration::AddUninstallEntry(const TRegistrationRequest& request, std::
     const std::string& path = request.strInstallPath;
     const std::string exe = path + edition::strProductExeName;
     const std::string version = GetFileVersionString(exe, true);
-    writes.push_back(StringWrite(key, "DisplayName", DisplayName(request.strInstallName)));
-    writes.push_back(StringWrite(key, "DisplayIcon", exe));
-    writes.push_back(StringWrite(key, "DisplayVersion", version));
-    writes.push_back(StringWrite(key, "InstallLocation", path));
-    writes.push_back(StringWrite(key, "Publisher", edition::strPublisherName));
-    writes.push_back(DwordWrite(key, "NoModify", 1));
-    writes.push_back(DwordWrite(key, "NoRepair", 1));
-    writes.push_back(DwordWrite(key, "EstimatedSize", SizeInKiB(GetFolderSize(path, true))));
-    writes.push_back(DwordWrite(key, "Language", 1046));
-    writes.push_back(StringWrite(key, "Version", version));
-    writes.push_back(StringWrite(key, "UninstallString", "\"" + path + "Desinstalar.exe\""));
+    writes.push_back(TRegWrite::String(key, "DisplayName", DisplayName(request.strInstallName)));
+    writes.push_back(TRegWrite::String(key, "DisplayIcon", exe));
+    writes.push_back(TRegWrite::String(key, "DisplayVersion", version));
+    writes.push_back(TRegWrite::String(key, "InstallLocation", path));
+    writes.push_back(TRegWrite::String(key, "Publisher", edition::strPublisherName));
+    writes.push_back(TRegWrite::Dword(key, "NoModify", 1));
+    writes.push_back(TRegWrite::Dword(key, "NoRepair", 1));
+    writes.push_back(TRegWrite::Dword(key, "EstimatedSize", SizeInKiB(GetFolderSize(path, true))));
+    writes.push_back(TRegWrite::Dword(key, "Language", 1046));
+    writes.push_back(TRegWrite::String(key, "Version", version));
+    writes.push_back(TRegWrite::String(key, "UninstallString", "\"" + path + "Desinstalar.exe\""));
 }
 
 void TRegistration::CreateShortcuts(const TRegistrationRequest& request) {

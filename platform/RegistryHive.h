@@ -27,6 +27,13 @@ struct TRegValue {
 struct TRegWrite {
     std::string strKey;
     TRegValue value;
+
+    static TRegWrite String(const std::string& key, const std::string& name, const std::string& data) {
+        return {key, TRegValue{name, TRegValue::rtString, data, 0}};
+    }
+    static TRegWrite Dword(const std::string& key, const std::string& name, uint32_t data) {
+        return {key, TRegValue{name, TRegValue::rtDword, "", data}};
+    }
 };
 
 class IRegistryHive {

@@ -364,19 +364,11 @@ void TRegistryHiveSqlite::CreateKey(const std::string& key) {
 }
 
 void TRegistryHiveSqlite::WriteString(const std::string& key, const std::string& name, const std::string& data) {
-    TRegValue v;
-    v.strName = name;
-    v.nType = TRegValue::rtString;
-    v.strData = data;
-    WriteValues({{key, v}});
+    WriteValues({TRegWrite::String(key, name, data)});
 }
 
 void TRegistryHiveSqlite::WriteDword(const std::string& key, const std::string& name, uint32_t data) {
-    TRegValue v;
-    v.strName = name;
-    v.nType = TRegValue::rtDword;
-    v.nData = data;
-    WriteValues({{key, v}});
+    WriteValues({TRegWrite::Dword(key, name, data)});
 }
 
 void TRegistryHiveSqlite::WriteValues(const std::vector<TRegWrite>& writes) {

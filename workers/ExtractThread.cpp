@@ -339,7 +339,7 @@ void TExtractThread::CheckUnpackedFile(const TUnpackedFile& unpacked, const TFil
     // The file stays: the run goes on and the mismatches are reported at its end.
     m_Host.SetMd5Failed();
     const std::string info = "File: " + item.strFileName + " Remote MD5: " + item.strFileMd5 +
-                             " Local MD5: " + GetFileMD5(path) + " Modified at: " + GetFileModifiedTime(path) +
+                             " Local MD5: " + unpacked.strMd5 + " Modified at: " + GetFileModifiedTime(path) +
                              " File size: " + GetFileSizeText(path) + " bytes";
     AppendLog("TExtractThread.Execute: Invalid hash for " + info);
     m_Host.AddFailedMd5Info(info);
