@@ -42,13 +42,15 @@ uint64_t GetFolderSize(const fs::path& folder, bool recursive) noexcept {
                 continue;
             }
             for (; it != end; it.increment(ec)) {
+                // The entry's type comes with the folder listing; only the size
+                // costs a call, which counts in a tree of thousands of files.
                 std::error_code statError;
-                const fs::file_status st = it->symlink_status(statError);
-                if (statError) continue;
-                if (fs::is_regular_file(st)) {
+                if (it->is_symlink(statError) || statError) continue;
+                if (it->is_regular_file(statError)) {
                     const auto size = it->file_size(statError);
                     if (!statError) total += size;
-                } else if (recursive && fs::is_directory(st) && !it->path().filename().string().starts_with(".")) {
+                } else if (recursive && !statError && it->is_directory(statError) && !statError &&
+                           !it->path().filename().string().starts_with(".")) {
                     pending.push_back(it->path());
                 }
             }
