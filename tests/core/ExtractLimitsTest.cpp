@@ -4,13 +4,17 @@
 #include <gtest/gtest.h>
 
 #include <sys/mount.h>
+#include <sys/resource.h>
+#include <signal.h>
 
 #include <cstdint>
+#include <random>
 #include <filesystem>
 #include <string>
 
 #include "release/ZipWriter.h"
 #include "support/TempDir.h"
+#include "support/TestZip.h"
 #include "workers/ExtractThread.h"
 
 namespace fs = std::filesystem;
@@ -260,4 +264,55 @@ TEST(ExtractLimits, AnEntryThatWouldFillTheDiskIsRefusedBeforeAnythingIsWritten)
     }
     EXPECT_TRUE(fs::is_empty(dir.path() / "small"));
     EXPECT_EQ(fs::file_size(ExtractFirstEntry(zip, dir.path() / "large")), 20u << 20) << "fits a disk with room";
+}
+
+namespace {
+
+// Data that no method compresses much, so that a package of a few MiB
+// unpacks as slowly as a real binary.
+std::string NoiseData(size_t size) {
+    std::mt19937 random(7);
+    std::string data(size, '\0');
+    for (char& c : data) c = static_cast<char>(random() % 64);
+    return data;
+}
+
+}  // namespace
+
+// A file of several MiB is written and hashed by a second thread while the
+// first decompresses: what lands and its digest must be exactly the entry.
+TEST(ExtractLimits, LargeEntryLandsWholeWithItsDigestInEveryMethod) {
+    const std::string data = NoiseData(5u << 20);
+    for (ZipMethod method : {ZipMethod::zmStore, ZipMethod::zmDeflate, ZipMethod::zmLzma}) {
+        SCOPED_TRACE(static_cast<int>(method));
+        TempDir dir;
+        const TUnpackedFile unpacked = UnpackFirstEntry(OneEntry("vantixchart.exe", data, method), dir.path());
+        EXPECT_EQ(unpacked.path, dir.path() / "vantixchart.exe");
+        EXPECT_EQ(unpacked.strMd5, Md5Upper(data));
+        EXPECT_TRUE(ReadFileText(unpacked.path) == data);
+        EXPECT_EQ(Contents(dir.path()), std::vector<std::string>{"vantixchart.exe"});
+    }
+}
+
+// The file limit of the process stands in for a disk that fills while a
+// large file is written on the second thread.
+TEST(ExtractLimits, LargeEntryThatCannotBeWrittenFailsAndLeavesNothing) {
+    TempDir dir;
+    const std::string zip = OneEntry("quotes.db", NoiseData(8u << 20), ZipMethod::zmDeflate);
+    rlimit old{};
+    ASSERT_EQ(getrlimit(RLIMIT_FSIZE, &old), 0);
+    const auto previous = signal(SIGXFSZ, SIG_IGN);
+    rlimit limited = old;
+    limited.rlim_cur = 5u << 20;
+    ASSERT_EQ(setrlimit(RLIMIT_FSIZE, &limited), 0);
+    std::string message;
+    try {
+        ExtractFirstEntry(zip, dir.path());
+    } catch (const std::runtime_error& e) {
+        message = e.what();
+    }
+    setrlimit(RLIMIT_FSIZE, &old);
+    signal(SIGXFSZ, previous);
+    EXPECT_NE(message.find("Cannot write file"), std::string::npos) << message;
+    EXPECT_TRUE(Contents(dir.path()).empty());
 }
