@@ -13,11 +13,21 @@
 
 namespace {
 
+// localtime_r takes glibc's time zone lock on every call, and seven threads
+// logging five lines per file queued up on it. Each thread keeps the local
+// time of the last second it converted; the offset from UTC changes only
+// between seconds, so the result is the same.
 std::tm LocalTime(std::chrono::system_clock::time_point t) {
-    std::time_t tt = std::chrono::system_clock::to_time_t(t);
-    std::tm tm{};
-    localtime_r(&tt, &tm);
-    return tm;
+    thread_local std::time_t s_CachedSecond = -1;
+    thread_local std::tm s_Cached{};
+    const std::time_t tt = std::chrono::system_clock::to_time_t(t);
+    if (tt != s_CachedSecond) {
+        std::tm tm{};
+        localtime_r(&tt, &tm);
+        s_Cached = tm;
+        s_CachedSecond = tt;
+    }
+    return s_Cached;
 }
 
 std::string TimeStamp(std::chrono::system_clock::time_point t) {
