@@ -410,7 +410,7 @@ void TInstallerThread::WMUpdateProgress() {
               " ProgressSize=" + std::to_string(m_nProgressSize));
     m_MainHandle.Post(WM_SET_PROGRESS, done, static_cast<int64_t>(m_nProgressSize));
     PostThreadMessage(WM_UPDATE_PROGRESS, done, 0);
-    std::this_thread::sleep_for(m_Environment.tProgressInterval);
+    m_Queues.WaitForEndOfRun(m_Environment.tProgressInterval);
 }
 
 bool TInstallerThread::RunEndedByFailure() const {

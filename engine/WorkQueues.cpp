@@ -58,6 +58,8 @@ void TWorkQueues::Create() {
     m_Extraction.Reset();
     m_nValidatedFilesCount.store(0);
     m_nActiveWorkersCount.store(0);
+    std::lock_guard lock(m_csEndOfRun);
+    m_bEndOfRunSeen = false;
 }
 
 void TWorkQueues::Discard() {
@@ -95,7 +97,20 @@ void TWorkQueues::WakeAll() {
     m_Extraction.Wake();
 }
 
-void TWorkQueues::DecrementWorkerActiveCount() { m_nActiveWorkersCount.fetch_sub(1); }
+void TWorkQueues::DecrementWorkerActiveCount() {
+    if (m_nActiveWorkersCount.fetch_sub(1) != 1 || !m_Download.Empty() || !m_Extraction.Empty()) return;
+    {
+        std::lock_guard lock(m_csEndOfRun);
+        m_bEndOfRunSeen = true;
+    }
+    m_EndOfRun.notify_all();
+}
+
+void TWorkQueues::WaitForEndOfRun(std::chrono::milliseconds timeout) {
+    std::unique_lock lock(m_csEndOfRun);
+    m_EndOfRun.wait_for(lock, timeout, [this] { return m_bEndOfRunSeen; });
+    m_bEndOfRunSeen = false;
+}
 
 void TWorkQueues::UpdateTotalDownloaded(int64_t delta) { m_nDownloadedSize.fetch_add(delta); }
 

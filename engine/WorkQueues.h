@@ -49,6 +49,10 @@ public:
 
     // Both queues gone or empty and no worker holding a record.
     bool RunFinished() const;
+    // Waits at most `timeout`, less once the last busy worker has let go of
+    // its record with both queues empty: the progress loop then notices the
+    // end of the run at once instead of after the rest of its pause.
+    void WaitForEndOfRun(std::chrono::milliseconds timeout);
     int64_t DownloadedSize() const { return m_nDownloadedSize.load(); }
     uint32_t ValidatedCount() const { return m_nValidatedFilesCount.load(); }
     uint32_t ActiveWorkers() const { return m_nActiveWorkersCount.load(); }
@@ -80,5 +84,8 @@ private:
     std::atomic<int64_t> m_nDownloadedSize{0};
     std::atomic<uint32_t> m_nValidatedFilesCount{0};
     std::atomic<uint32_t> m_nActiveWorkersCount{0};
+    std::mutex m_csEndOfRun;
+    std::condition_variable m_EndOfRun;
+    bool m_bEndOfRunSeen = false;
     std::atomic<uint64_t> m_nTakes{0};  // records taken so far, for end-of-run detection
 };

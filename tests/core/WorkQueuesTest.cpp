@@ -1,5 +1,6 @@
 #include <gtest/gtest.h>
 
+#include <chrono>
 #include <thread>
 
 #include "engine/WorkQueues.h"
@@ -111,6 +112,34 @@ TEST(WorkQueues, EndOfRunIsNeverSeenEarlyUnderConcurrency) {
     EXPECT_EQ(completed.load(), kRecords);
     stop = true;
     for (auto& w : workers) w.join();
+}
+
+// The progress loop waits on this between its cycles: it ends early when the
+// last record is done, and only then.
+TEST(WorkQueues, TheWaitBetweenProgressCyclesEndsWhenTheLastRecordIsDone) {
+    using namespace std::chrono;
+    TWorkQueues q;
+    q.Create();
+    q.EnqueueItemForExtraction(Record(1));
+    q.EnqueueItemForExtraction(Record(2));
+    ASSERT_TRUE(q.DequeueExtractionItem());
+
+    // A record still queued: letting go of the other one is not the end.
+    q.DecrementWorkerActiveCount();
+    auto started = steady_clock::now();
+    q.WaitForEndOfRun(milliseconds(100));
+    EXPECT_GE(steady_clock::now() - started, milliseconds(100));
+
+    ASSERT_TRUE(q.DequeueExtractionItem());
+    std::thread worker([&] {
+        std::this_thread::sleep_for(milliseconds(20));
+        q.DecrementWorkerActiveCount();
+    });
+    started = steady_clock::now();
+    q.WaitForEndOfRun(seconds(30));
+    EXPECT_LT(steady_clock::now() - started, seconds(20));
+    worker.join();
+    EXPECT_TRUE(q.RunFinished());
 }
 
 TEST(MemoryBudget, WaitsForRoomAndLetsOneLargePackageThrough) {
