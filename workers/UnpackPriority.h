@@ -1,0 +1,61 @@
+#pragma once
+#include <sys/types.h>
+
+#include <atomic>
+#include <cstdint>
+#include <mutex>
+#include <vector>
+
+// Scheduling of the large files the extract workers unpack at the same time.
+// A release is done when its costliest file is, and that file alone takes one
+// core for seconds; shared fairly with the others it got half a core to two
+// thirds, and then ran alone at the end while the other core idled. So the
+// threads of the costliest file keep their priority, and those of the other
+// large files are lowered a little (nice + kLowerBy): they still run whenever
+// a core is free.
+//
+// Priorities are only ever lowered, which any process may do to its own
+// threads; a lowered thread stays so until it ends, so each large file is
+// unpacked by threads of its own. Failures to change a priority are ignored:
+// it is only a hint to the scheduler. Any thread.
+class TUnpackPriority {
+public:
+    static constexpr int kLowerBy = 5;
+
+    // The threads working on one file, from Enter until the ticket goes away.
+    class TTicket {
+    public:
+        TTicket(TUnpackPriority& owner, pid_t key) : m_Owner(owner), m_Key(key) {}
+        ~TTicket() { m_Owner.Leave(m_Key); }
+        TTicket(const TTicket&) = delete;
+        TTicket& operator=(const TTicket&) = delete;
+        // Adds the calling thread to the file's threads; later calls from
+        // the same thread do nothing (one other thread may join).
+        void JoinOnce();
+
+    private:
+        TUnpackPriority& m_Owner;
+        const pid_t m_Key;
+        std::atomic<bool> m_bJoined{false};
+    };
+
+    // The extract workers of the process share one.
+    static TUnpackPriority& Process();
+
+    // Registers the calling thread as working on a file of `nCost`: it is
+    // lowered when costlier work runs, otherwise the cheaper work is.
+    TTicket Enter(uint64_t nCost);
+
+private:
+    struct TEntry {
+        std::vector<pid_t> lstTids;  // the first is the one that entered
+        uint64_t nCost;
+        bool bLowered;
+    };
+    void Join(pid_t key, pid_t tid);
+    void Leave(pid_t key);
+    static void Lower(pid_t tid);
+
+    std::mutex m_Mutex;
+    std::vector<TEntry> m_lstRunning;
+};
