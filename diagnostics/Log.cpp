@@ -78,7 +78,17 @@ std::string TLogFile::FileNameFor(std::chrono::system_clock::time_point start) {
 }
 
 bool TLogFile::Open(const std::filesystem::path& folder, std::chrono::system_clock::time_point start) {
-    return OpenPath(folder / FileNameFor(start));
+    // A copy started in the same second finds the name held by the first; it
+    // may be the one that goes on to install, so it needs a record of its own.
+    const std::string name = FileNameFor(start);
+    const std::string stem = name.substr(0, name.size() - std::string_view(".log").size());
+    for (int copy = 1; copy <= kMaxCopiesPerSecond; ++copy) {
+        const std::filesystem::path path =
+            folder / (copy == 1 ? name : stem + " (" + std::to_string(copy) + ").log");
+        if (OpenPath(path)) return true;
+        if (!HeldAsLog(path)) return false;
+    }
+    return false;
 }
 
 bool TLogFile::OpenPath(const std::filesystem::path& path) {

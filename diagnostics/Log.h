@@ -14,9 +14,13 @@ public:
     // Opens "<folder>OrlaDesk dd-mm-yyyy_hh-nn-ss.log". A file or link already
     // under that name (possibly planted by another user in a shared temporary
     // folder) is removed, never followed; the new file is created exclusively
-    // with mode 0600 and locked against other writers. Returns false when no
-    // file could be made; AppendLog then writes nothing.
+    // with mode 0600 and locked against other writers. A log that a running
+    // copy holds is never removed: a copy started in the same second writes
+    // "<folder>OrlaDesk dd-mm-yyyy_hh-nn-ss (2).log" instead, and so on up to
+    // kMaxCopiesPerSecond. Returns false when no file could be made;
+    // AppendLog then writes nothing.
     bool Open(const std::filesystem::path& folder, std::chrono::system_clock::time_point start);
+    static constexpr int kMaxCopiesPerSecond = 9;
     // Opens exactly this path (tests and tools).
     bool OpenPath(const std::filesystem::path& path);
     void Close();

@@ -1,6 +1,7 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <memory>
 #include <regex>
 #include <thread>
 #include <vector>
@@ -121,6 +122,33 @@ TEST(LogFile, LogOfARunningWriterIsNeverReplaced) {
     auto lines = SplitCrLf(ReadFileText(path));
     ASSERT_EQ(lines.size(), 1u);
     EXPECT_TRUE(lines[0].ends_with(": third run"));
+}
+
+// The copy that loses the race for the log name may be the one that wins the
+// single-instance guard and installs: it keeps a record under a name of its own.
+TEST(LogFile, ACopyStartedInTheSameSecondWritesALogOfItsOwn) {
+    TempDir dir;
+    const auto start = std::chrono::system_clock::now();
+    const std::string name = TLogFile::FileNameFor(start);
+    const std::string second = name.substr(0, name.size() - 4) + " (2).log";
+    TLogFile first, other;
+    ASSERT_TRUE(first.Open(dir.path(), start));
+    ASSERT_TRUE(other.Open(dir.path(), start));
+    EXPECT_EQ(first.Path(), dir / name);
+    EXPECT_EQ(other.Path(), dir / second);
+    first.Append("first copy");
+    other.Append("installing copy");
+    EXPECT_NE(ReadFileText(dir / name).find(": first copy\r\n"), std::string::npos);
+    EXPECT_EQ(ReadFileText(dir / name).find("installing copy"), std::string::npos);
+    EXPECT_NE(ReadFileText(dir / second).find(": installing copy\r\n"), std::string::npos);
+
+    std::vector<std::unique_ptr<TLogFile>> more;
+    for (int copy = 3; copy <= TLogFile::kMaxCopiesPerSecond; ++copy) {
+        more.push_back(std::make_unique<TLogFile>());
+        ASSERT_TRUE(more.back()->Open(dir.path(), start)) << copy;
+    }
+    TLogFile tooMany;
+    EXPECT_FALSE(tooMany.Open(dir.path(), start)) << "a bounded number of names, then no file";
 }
 
 TEST(LogFile, WithoutFileAppendWritesNothingAndDoesNotThrow) {
