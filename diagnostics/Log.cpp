@@ -22,9 +22,7 @@ std::tm LocalTime(std::chrono::system_clock::time_point t) {
     thread_local std::tm s_Cached{};
     const std::time_t tt = std::chrono::system_clock::to_time_t(t);
     if (tt != s_CachedSecond) {
-        std::tm tm{};
-        localtime_r(&tt, &tm);
-        s_Cached = tm;
+        localtime_r(&tt, &s_Cached);
         s_CachedSecond = tt;
     }
     return s_Cached;

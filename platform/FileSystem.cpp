@@ -46,10 +46,12 @@ uint64_t GetFolderSize(const fs::path& folder, bool recursive) noexcept {
                 // costs a call, which counts in a tree of thousands of files.
                 std::error_code statError;
                 if (it->is_symlink(statError) || statError) continue;
-                if (it->is_regular_file(statError)) {
+                const bool bFile = it->is_regular_file(statError);
+                if (statError) continue;
+                if (bFile) {
                     const auto size = it->file_size(statError);
                     if (!statError) total += size;
-                } else if (recursive && !statError && it->is_directory(statError) && !statError &&
+                } else if (recursive && it->is_directory(statError) && !statError &&
                            !it->path().filename().string().starts_with(".")) {
                     pending.push_back(it->path());
                 }
