@@ -79,6 +79,7 @@ public:
         if (m_nFd >= 0) ::close(m_nFd);
         if (!m_bCommitted) ::unlink(m_strName.c_str());
     }
+    const std::string& Name() const { return m_strName; }
     TPartFile(const TPartFile&) = delete;
     TPartFile& operator=(const TPartFile&) = delete;
 
@@ -288,7 +289,7 @@ void CreateFolders(const std::filesystem::path& folder) {
 }  // namespace
 
 TUnpackedFile UnpackFirstEntry(const std::string& package, const std::filesystem::path& target, uint64_t nMaxSize,
-                               TUnpackDurability durability) {
+                               TUnpackDurability durability, const TUnpackAcceptance& accept) {
     CheckLzmaDictionaries(package);
     TUtf8NamesScope utf8Names;
     TArchivePtr zip(archive_read_new());
@@ -335,8 +336,12 @@ TUnpackedFile UnpackFirstEntry(const std::string& package, const std::filesystem
     }
     if (bSizeDeclared && nWritten != nLimit)
         throw std::runtime_error("Package entry " + name + " is shorter than its declared size");
+    // A refused file must never replace an installed one: the check runs on the
+    // temporary file, which the part's destructor removes.
+    const std::string md5 = digest.HexUpper();
+    if (accept && !accept({part.Name(), md5, false})) return {path, md5, false};
     part.Commit(durability);
-    return {path, digest.HexUpper()};
+    return {path, md5, true};
 }
 
 std::filesystem::path ExtractFirstEntry(const std::string& package, const std::filesystem::path& target,
@@ -383,12 +388,11 @@ bool TExtractThread::ProcessItem(PFileToDownload item) {
         // A new installation is unpacked into a folder of its own that the
         // engine flushes once before putting it in place; an update replaces
         // installed files one by one, each of which must be whole on disk first.
-        const TUnpackedFile unpacked =
-            UnpackFirstEntry(item->Stream->data, target, kMaxUnpackedSize,
-                             m_Host.IsNewInstall() ? TUnpackDurability::eCallerFlushes
-                                                   : TUnpackDurability::eFlushEachFile);
+        const TUnpackedFile unpacked = UnpackFirstEntry(
+            item->Stream->data, target, kMaxUnpackedSize,
+            m_Host.IsNewInstall() ? TUnpackDurability::eCallerFlushes : TUnpackDurability::eFlushEachFile,
+            [&](const TUnpackedFile& part) { return CheckUnpackedFile(part, *item); });
         item->Stream.reset();
-        CheckUnpackedFile(unpacked, *item);
         item.reset();
         m_Host.IncrementValidatedCount();
         return true;
@@ -400,16 +404,18 @@ bool TExtractThread::ProcessItem(PFileToDownload item) {
     }
 }
 
-void TExtractThread::CheckUnpackedFile(const TUnpackedFile& unpacked, const TFileToDownload& item) {
-    const std::filesystem::path& path = unpacked.path;
-    if (ValidateMD5Digest(path, unpacked.strMd5, item.strFileMd5)) return;
-    // The file stays: the run goes on and the mismatches are reported at its end.
+bool TExtractThread::CheckUnpackedFile(const TUnpackedFile& part, const TFileToDownload& item) {
+    const std::filesystem::path& path = part.path;
+    if (ValidateMD5Digest(path, part.strMd5, item.strFileMd5, item.strFileName)) return true;
+    // The file is not placed; the run goes on and the mismatches are reported
+    // at its end, which then does not count as a success.
     m_Host.SetMd5Failed();
     const std::string info = "File: " + item.strFileName + " Remote MD5: " + item.strFileMd5 +
-                             " Local MD5: " + unpacked.strMd5 + " Modified at: " + GetFileModifiedTime(path) +
+                             " Local MD5: " + part.strMd5 + " Modified at: " + GetFileModifiedTime(path) +
                              " File size: " + GetFileSizeText(path) + " bytes";
     AppendLog("TExtractThread.Execute: Invalid hash for " + info);
     m_Host.AddFailedMd5Info(info);
+    return false;
 }
 
 void TExtractThread::HandleCreateFailure(PFileToDownload item, const std::string& message,

@@ -2,6 +2,7 @@
 #include <chrono>
 #include <cstdint>
 #include <filesystem>
+#include <functional>
 #include <stdexcept>
 #include <string>
 
@@ -20,7 +21,13 @@ struct TUnpackedFile {
     std::filesystem::path path;
     // 32 upper-case hexadecimal digits, computed while the file was written.
     std::string strMd5;
+    // False when the acceptance check refused the file: nothing was put in place.
+    bool bPlaced = true;
 };
+
+// Decides, before the rename, whether the complete temporary file may take its
+// final name; given the temporary file's path and its MD5.
+using TUnpackAcceptance = std::function<bool(const TUnpackedFile& part)>;
 
 // An extract worker: takes downloaded packages from the engine's extraction
 // queue, unpacks the first entry of each (a one-entry zip) into the temporary
@@ -50,7 +57,7 @@ protected:
 private:
     // False when the worker must end at once (an unattended run that failed).
     bool ProcessItem(PFileToDownload item);
-    void CheckUnpackedFile(const TUnpackedFile& unpacked, const TFileToDownload& item);
+    bool CheckUnpackedFile(const TUnpackedFile& part, const TFileToDownload& item);
     void HandleCreateFailure(PFileToDownload item, const std::string& message, const std::string& target);
     bool HandleOtherFailure(PFileToDownload item, const std::string& message, const std::string& target);
 
@@ -81,7 +88,8 @@ enum class TUnpackDurability {
 // leaves no file behind.
 TUnpackedFile UnpackFirstEntry(const std::string& package, const std::filesystem::path& target,
                                uint64_t nMaxSize = kMaxUnpackedSize,
-                               TUnpackDurability durability = TUnpackDurability::eFlushEachFile);
+                               TUnpackDurability durability = TUnpackDurability::eFlushEachFile,
+                               const TUnpackAcceptance& accept = {});
 // UnpackFirstEntry for callers that need only the path.
 std::filesystem::path ExtractFirstEntry(const std::string& package, const std::filesystem::path& target,
                                         uint64_t nMaxSize = kMaxUnpackedSize);

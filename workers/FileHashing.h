@@ -12,9 +12,10 @@
 bool ValidateMD5Hash(const std::filesystem::path& FileName, const std::string& RemoteMd5);
 
 // The same check and log line for a file whose MD5 is already known (computed
-// while the file was written), so the file is not read a second time.
+// while the file was written), so the file is not read a second time. A file
+// still under a temporary name is logged under ShownName, its final one.
 bool ValidateMD5Digest(const std::filesystem::path& FileName, const std::string& LocalMd5,
-                       const std::string& RemoteMd5);
+                       const std::string& RemoteMd5, const std::filesystem::path& ShownName = {});
 
 // The file's MD5 as 32 upper-case hexadecimal digits; empty when the file does
 // not exist. Throws std::runtime_error when it exists but cannot be opened or read.

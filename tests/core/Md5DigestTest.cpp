@@ -56,3 +56,35 @@ TEST(UnpackFirstEntry, ForACallerThatFlushesWritesTheSameFile) {
     EXPECT_EQ(unpacked.strMd5, GetFileMD5(unpacked.path));
     EXPECT_EQ(std::distance(std::filesystem::directory_iterator(dir.path()), {}), 1) << "no temporary file left";
 }
+
+// A refused file must leave the folder as it was: an installed file of that
+// name keeps its bytes, a new one is never created, no temporary file stays.
+TEST(UnpackFirstEntry, RefusedFileIsNeverPlaced) {
+    struct Case {
+        const char* szWhat;
+        bool bInstalled;
+    };
+    const Case cases[] = {{"update over an installed file", true}, {"new installation", false}};
+    for (const auto& c : cases) {
+        TempDir dir;
+        const std::filesystem::path installed = dir.path() / "app.exe";
+        const std::string good = "MZ the user's good file";
+        if (c.bInstalled) WriteFileText(installed, good);
+        ZipEntry entry;
+        entry.strName = "app.exe";
+        entry.strData = "MZ wrong content";
+        std::string seenMd5;
+        const TUnpackedFile unpacked = UnpackFirstEntry(
+            MakeZip({entry}, ZipMethod::zmDeflate), dir.path(), kMaxUnpackedSize, TUnpackDurability::eFlushEachFile,
+            [&](const TUnpackedFile& part) {
+                seenMd5 = GetFileMD5(part.path);
+                return false;
+            });
+        EXPECT_FALSE(unpacked.bPlaced) << c.szWhat;
+        EXPECT_EQ(seenMd5, unpacked.strMd5) << c.szWhat << ": the check sees the whole temporary file";
+        EXPECT_EQ(std::filesystem::exists(installed), c.bInstalled) << c.szWhat;
+        if (c.bInstalled) EXPECT_EQ(ReadFileText(installed), good) << c.szWhat;
+        EXPECT_EQ(std::distance(std::filesystem::directory_iterator(dir.path()), {}), c.bInstalled ? 1 : 0)
+            << c.szWhat << ": no temporary file left";
+    }
+}
