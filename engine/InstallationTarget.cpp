@@ -2,8 +2,10 @@
 
 #include <algorithm>
 #include <cctype>
+#include <stdexcept>
 
 #include "EditionConstants.h"
+#include "app/InstallationName.h"
 #include "diagnostics/Log.h"
 
 namespace {
@@ -27,6 +29,13 @@ bool NamesProduct(const std::string& key) {
     return key == reg || key.starts_with(reg + "_");
 }
 
+// A key written by hand or by another program may carry a name that no
+// wizard or command line would accept; it must not become a folder to work on.
+bool HoldsSafeName(const std::string& key) {
+    const std::string prefix = std::string(edition::strProductRegName) + "_";
+    return !key.starts_with(prefix) || IsSafeInstallationName(std::string_view(key).substr(prefix.size()));
+}
+
 }  // namespace
 
 TInstallationTarget::TInstallationTarget(std::filesystem::path appData)
@@ -37,6 +46,10 @@ std::vector<std::string> TInstallationTarget::FindInstallations(const IRegistryH
     std::vector<std::string> found;
     for (const auto& name : hkcu.SubKeyNames(CompanyKey())) {
         if (!NamesProduct(name)) continue;
+        if (!HoldsSafeName(name)) {
+            AppendLog("Install Ignored: " + name + " Error=the name is not a valid installation name");
+            continue;
+        }
         auto dir = hkcu.ReadString(CompanyKey() + "\\" + name + "\\1.0", "Dir");
         std::error_code ec;
         if (!dir || !std::filesystem::is_directory(*dir, ec)) continue;
@@ -47,6 +60,7 @@ std::vector<std::string> TInstallationTarget::FindInstallations(const IRegistryH
 }
 
 void TInstallationTarget::SetName(const std::string& name) {
+    if (!IsSafeInstallationName(name)) throw std::invalid_argument("Invalid installation name: " + name);
     m_strVantixName = name == edition::strProductRegName ? "" : name;
 }
 
@@ -58,6 +72,10 @@ std::string TInstallationTarget::InstallPath() const {
 std::string TInstallationTarget::RegFolderName() const {
     if (m_strVantixName.empty()) return edition::strProductRegName;
     return std::string(edition::strProductRegName) + "_" + m_strVantixName;
+}
+
+std::string TInstallationTarget::CompanyFolder() const {
+    return Trim(m_strAppData + "/" + edition::strCompanyName + "/");
 }
 
 std::string TInstallationTarget::TempInstallFolder() const {

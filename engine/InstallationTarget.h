@@ -19,9 +19,11 @@ public:
 
     // The registry folder names of the installations that exist: sub-keys of
     // "Software\<company>" named after the product (exactly, or followed by
-    // "_"), whose "1.0\Dir" names a folder that exists. Registry order.
+    // "_"), whose "1.0\Dir" names a folder that exists and whose name passes
+    // IsSafeInstallationName. Registry order.
     std::vector<std::string> FindInstallations(const IRegistryHive& hkcu) const;
 
+    // Throws std::invalid_argument for a name IsSafeInstallationName refuses.
     void SetName(const std::string& name);
     const std::string& Name() const { return m_strVantixName; }
 
@@ -31,6 +33,9 @@ public:
     std::string InstallPath() const;
     // "OrlaDesk" or "OrlaDesk_<name>".
     std::string RegFolderName() const;
+    // ".../Corvane/", the only folder whose direct children the engine may
+    // delete or rename.
+    std::string CompanyFolder() const;
     // The folder a new installation is unpacked into: ".../Corvane/temp_install_orladesk/".
     std::string TempInstallFolder() const;
 

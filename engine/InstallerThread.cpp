@@ -303,8 +303,11 @@ TProxySettings TInstallerThread::GetProxySettings() const {
 
 void TInstallerThread::WMSetupDownloads() {
     AppendLog("WMSetupDownloads");
+    // A request queued behind a step that failed (a refused name, say) must
+    // not start a run on what that step left: only a retry resumes.
+    if (m_bInstallationSuspended.load()) return AppendLog("TInstallerThread.WMSetupDownloads: the run is stopped");
     TranslateEngineTexts(GetLanguage());
-    TFilePlacement placement(*m_Environment.placementFs);
+    TFilePlacement placement(*m_Environment.placementFs, m_Target.CompanyFolder());
     if (!m_bNewInstall.load()) {
         placement.DeleteInterruptedPartFiles(TempDownloadPath());
         bool deleted = placement.BackupAndDeleteDatabaseFiles(TempDownloadPath());
@@ -450,9 +453,10 @@ void TInstallerThread::FinishRun() {
 }
 
 // The user is not told of a failed move: registration follows in every case.
+// A refused folder is no failed move: it throws, and the run ends aborted.
 void TInstallerThread::PlaceNewInstallation() {
     FlushUnpackedFiles();
-    TFilePlacement placement(*m_Environment.placementFs);
+    TFilePlacement placement(*m_Environment.placementFs, m_Target.CompanyFolder());
     auto result = placement.PlaceNewInstallation(TempDownloadPath(), InstallPath());
     if (result.bOk) return;
     TExceptionObject::SilentException(result.strErrorText.empty()

@@ -260,4 +260,24 @@ TEST_F(EngineRun, AbortDuringAStalledDownloadShowsTheAbortedFrameAtOnce) {
     EXPECT_EQ(window.Frames(), (std::vector<int>{fiInstall, fiAborted}));
 }
 
+TEST_F(EngineRun, ANameThatClimbsOutOfItsFolderAbortsAndTouchesNothing) {
+    release.Publish();
+    WriteFileText(InstallFolder("x") / "database/cotationgrid/grid.json", "user data");
+    hive->WriteString("Software\\Corvane\\OrlaDesk_x\\1.0", "Dir", InstallFolder("x").string() + "/");
+    StartEngine();
+    ASSERT_TRUE(WaitForFrame(fiInstallUpdate));
+    engine->PostThreadMessage(WM_SET_NEW_INSTALL);
+    TMessage name;
+    name.message = WM_SET_INSTALL_NAME;
+    name.text = "x/..";
+    engine->PostThreadMessage(std::move(name));
+    engine->PostThreadMessage(WM_SETUP_DOWNLOADS);
+    ASSERT_TRUE(WaitForFrame(fiAborted));
+    ASSERT_TRUE(log.WaitForLine("TInstallerThread.WMSetupDownloads: the run is stopped"));
+    EXPECT_EQ(ReadFileText(InstallFolder("x") / "database/cotationgrid/grid.json"), "user data");
+    EXPECT_EQ(release.PackageRequests(), 0);
+    EXPECT_EQ(hive->SubKeyNames("Software\\Corvane"), std::vector<std::string>{"OrlaDesk_x"});
+    EXPECT_FALSE(WaitForFrame(fiInstallDone, 200ms));
+}
+
 }  // namespace

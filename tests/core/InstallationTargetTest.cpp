@@ -40,6 +40,21 @@ TEST_F(InstallationTargetTest, OnlyProductKeysWithAnExistingFolderCount) {
     EXPECT_EQ(log.CountContaining("Install Found: " + (dir / "a").string()), 2u);
 }
 
+TEST_F(InstallationTargetTest, RegisteredNamesThatWouldLeadElsewhereAreIgnored) {
+    std::filesystem::create_directories(dir / "a");
+    for (auto key : {"OrlaDesk_x/..", "OrlaDesk_..", "OrlaDesk_x.", "OrlaDesk_a"}) Register(key, (dir / "a").string());
+    EXPECT_EQ(target.FindInstallations(hive), std::vector<std::string>{"OrlaDesk_a"});
+    EXPECT_EQ(log.CountContaining("Install Ignored: OrlaDesk_"), 3u);
+}
+
+TEST_F(InstallationTargetTest, AnUnsafeNameNeverBecomesTheTarget) {
+    target.SetName("a");
+    for (auto name : {"x/..", "..", "x\\..\\..", "/st"})
+        EXPECT_THROW(target.SetName(name), std::invalid_argument) << name;
+    EXPECT_EQ(target.InstallPath(), (dir / "appdata").string() + "/Corvane/OrlaDesk_a/");
+    EXPECT_EQ(target.CompanyFolder(), (dir / "appdata").string() + "/Corvane/");
+}
+
 TEST_F(InstallationTargetTest, MissingCompanyKeyMeansNoInstallation) {
     EXPECT_TRUE(target.FindInstallations(hive).empty());
 }
