@@ -5,6 +5,7 @@
 #include <stdexcept>
 
 #include "diagnostics/Log.h"
+#include "engine/LibraryName.h"
 
 namespace fs = std::filesystem;
 
@@ -59,14 +60,6 @@ bool IsPartFileName(const std::string& name) {
     if (name[dot] != '.') return false;
     return std::all_of(name.begin() + static_cast<long>(dot) + 1, name.end() - static_cast<long>(suffix.size()),
                        [](unsigned char c) { return std::isalnum(c) != 0; });
-}
-
-bool EndsWithDll(const std::string& name) {
-    if (name.size() < 4) return false;
-    std::string ext = name.substr(name.size() - 4);
-    std::transform(ext.begin(), ext.end(), ext.begin(),
-                   [](unsigned char c) { return static_cast<char>(std::tolower(c)); });
-    return ext == ".dll";
 }
 
 struct TFolderEntries {
@@ -326,7 +319,7 @@ bool TFilePlacement::DeleteObsoleteDlls(const std::string& strInstallFolder, con
     }
     bool ok = true;
     for (const std::string& name : entries.lstFiles) {
-        if (!EndsWithDll(name)) continue;
+        if (!IsLibraryFileName(name)) continue;
         if (std::find(lstKeep.begin(), lstKeep.end(), name) != lstKeep.end()) continue;
         std::error_code ec;
         if (!m_FileSystem.DeleteFile(dir + name, ec)) {

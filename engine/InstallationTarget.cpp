@@ -22,6 +22,29 @@ std::string Lower(std::string s) {
     return s;
 }
 
+// Paths compare in lower case, as file names do on Windows, after "." and
+// ".." are resolved: "vantixchart.exe" of another folder never matches.
+std::string ComparablePath(const std::filesystem::path& path) { return Lower(path.lexically_normal().string()); }
+
+// The executable itself, or the program that a loader was given on its command
+// line (relative arguments are relative to the process's working folder).
+bool RunsFile(const TProcessInfo& process, const std::string& wanted) {
+    if (!process.strExePath.empty() && ComparablePath(process.strExePath) == wanted) return true;
+    return std::any_of(process.lstArguments.begin(), process.lstArguments.end(), [&](const std::string& argument) {
+        if (argument.empty()) return false;
+        const std::filesystem::path program(argument);
+        if (program.is_relative() && process.strWorkingDir.empty()) return false;
+        return ComparablePath(std::filesystem::path(process.strWorkingDir) / program) == wanted;
+    });
+}
+
+// A loader maps the program's image into its memory.
+bool MapsFile(const IProcessList& processes, int pid, const std::string& wanted) {
+    const auto modules = processes.Modules(pid);
+    return std::any_of(modules.begin(), modules.end(),
+                       [&](const std::string& module) { return ComparablePath(module) == wanted; });
+}
+
 std::string CompanyKey() { return std::string("Software\\") + edition::strCompanyName; }
 
 bool NamesProduct(const std::string& key) {
@@ -101,12 +124,8 @@ std::string TInstallationTarget::RegisteredName(const std::vector<std::string>& 
 }
 
 bool TInstallationTarget::IsProcessRunning(const IProcessList& processes, const std::string& path) {
-    const std::string wanted = Lower(path);
-    const std::string wantedName = Lower(std::filesystem::path(path).filename().string());
-    for (const auto& process : processes.Snapshot()) {
-        if (Lower(process.strExeName) != wantedName && Lower(process.strExePath) != wanted) continue;
-        for (const auto& module : processes.Modules(process.nPid))
-            if (Lower(module) == wanted) return true;
-    }
+    const std::string wanted = ComparablePath(path);
+    for (const auto& process : processes.Snapshot())
+        if (RunsFile(process, wanted) || MapsFile(processes, process.nPid, wanted)) return true;
     return false;
 }

@@ -46,8 +46,10 @@ public:
     // The name of the found installation that `cmdName` asks for, as registered
     // (its letter case may differ); `cmdName` itself when none matches.
     static std::string RegisteredName(const std::vector<std::string>& found, const std::string& cmdName);
-    // Whether a running process executes the file `path` (its executable or a
-    // module mapped from that very file).
+    // Whether a running process executes the file `path`: as its executable,
+    // as the program named on its command line (a loader's), or as a file it
+    // maps (a compatibility layer maps the program's image). Only that very
+    // path counts, in any letter case; the same name in another folder does not.
     static bool IsProcessRunning(const IProcessList& processes, const std::string& path);
 
 private:

@@ -6,6 +6,7 @@
 
 #include <gtest/gtest.h>
 
+#include "engine/DownloadPlan.h"
 #include "engine/FilePlacement.h"
 #include "engine/PlacementFileSystem.h"
 #include "support/LogCapture.h"
@@ -266,6 +267,22 @@ TEST_F(FilePlacementFixture, ObsoleteTopLevelLibrariesAreDeleted) {
     // neither sub-folders nor folders named like libraries are touched.
     EXPECT_EQ(Tree(m_Install), (std::vector<std::string>{"a.dll=a.dll", "b.dll=b.dll", "dll=dll", "plugins.dll/",
                                                           "readme.txt=readme.txt", "sub/", "sub/c.dll=sub/c.dll"}));
+}
+
+// The keep-list comes from the download plan: both must read a library name
+// alike, or a release's "X.DLL" is deleted after every update and fetched again.
+TEST_F(FilePlacementFixture, LibrariesOfTheReleaseSurviveInAnyLetterCase) {
+    TVantixVersion release;
+    for (const char* name : {"X.DLL", "y.Dll", "z.dll"}) {
+        WriteFileText(m_Install / name, name);
+        release.lstFiles.push_back(std::make_unique<TVantixVersionFile>());
+        release.lstFiles.back()->strFile = name;
+    }
+    WriteFileText(m_Install / "OLD.DLL", "old");
+    const TDownloadPlan plan = BuildDownloadPlan(release, "orladesk", "http://srv");
+
+    EXPECT_TRUE(m_Placement.DeleteObsoleteDlls(Slash(m_Install), plan.lstKeepDlls));
+    EXPECT_EQ(Tree(m_Install), (std::vector<std::string>{"X.DLL=X.DLL", "y.Dll=y.Dll", "z.dll=z.dll"}));
 }
 
 TEST_F(FilePlacementFixture, LibraryThatCannotBeDeletedGivesFalseAndTheOthersGo) {

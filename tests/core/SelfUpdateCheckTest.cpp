@@ -70,10 +70,13 @@ TEST_F(SelfUpdateFixture, NewerServerVersionIsAnnounced) {
 }
 
 TEST_F(SelfUpdateFixture, SameOrOlderOrLineBrokenVersionIsNotAnnounced) {
-    for (const char* text : {"1.81", "1.9", "1.82\n"}) {
+    // The served text is logged with its line break escaped.
+    const std::vector<std::pair<std::string, std::string>> cases = {
+        {"1.81", "1.81"}, {"1.9", "1.9"}, {"1.82\n", "1.82\\n"}};
+    for (const auto& [text, logged] : cases) {
         m_Server.Route("/version.txt", Reply(200, text));
         EXPECT_FALSE(Verify()) << text;
-        EXPECT_TRUE(m_Log.Contains(std::string("VerifyInstallerUpdate: Local=1.81 Server=") + text)) << text;
+        EXPECT_TRUE(m_Log.Contains("VerifyInstallerUpdate: Local=1.81 Server=" + logged)) << text;
     }
 }
 
