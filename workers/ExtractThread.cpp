@@ -11,6 +11,7 @@
 
 #include <algorithm>
 #include <atomic>
+#include <cctype>
 #include <cerrno>
 #include <cstring>
 #include <exception>
@@ -81,6 +82,8 @@ public:
     }
     TPartFile(const TPartFile&) = delete;
     TPartFile& operator=(const TPartFile&) = delete;
+
+    const std::string& Name() const { return m_strName; }
 
     void Write(const char* data, size_t size) {
         while (size > 0) {
@@ -279,6 +282,21 @@ void RunOnOwnThread(Work work) {
     if (failure) std::rethrow_exception(failure);
 }
 
+std::string ComparableEntryName(std::string name) {
+    std::replace(name.begin(), name.end(), '\\', '/');
+    std::transform(name.begin(), name.end(), name.begin(), [](unsigned char c) { return std::tolower(c); });
+    return name;
+}
+
+std::filesystem::path ChosenOutputPath(const std::filesystem::path& target, const std::string& entryName,
+                                       const std::string& fileName) {
+    if (fileName.empty()) return OutputPath(target, entryName);
+    if (ComparableEntryName(entryName) != ComparableEntryName(fileName))
+        AppendLog("TExtractThread: Package entry=" + entryName + " differs from File=" + fileName +
+                  "; written as File");
+    return OutputPath(target, fileName);
+}
+
 void CreateFolders(const std::filesystem::path& folder) {
     std::error_code ec;
     std::filesystem::create_directories(folder, ec);
@@ -288,7 +306,7 @@ void CreateFolders(const std::filesystem::path& folder) {
 }  // namespace
 
 TUnpackedFile UnpackFirstEntry(const std::string& package, const std::filesystem::path& target, uint64_t nMaxSize,
-                               TUnpackDurability durability) {
+                               TUnpackDurability durability, const TUnpackOptions& options) {
     CheckLzmaDictionaries(package);
     TUtf8NamesScope utf8Names;
     TArchivePtr zip(archive_read_new());
@@ -306,7 +324,7 @@ TUnpackedFile UnpackFirstEntry(const std::string& package, const std::filesystem
     if (name.empty()) throw std::runtime_error("Package entry has no name");
     if (archive_entry_filetype(entry) != AE_IFREG)
         throw std::runtime_error("Package entry is not a regular file: " + name);
-    const std::filesystem::path path = OutputPath(target, name);
+    const std::filesystem::path path = ChosenOutputPath(target, name, options.strFileName);
     const bool bSizeDeclared = archive_entry_size_is_set(entry) != 0;
     const uint64_t nLimit = UnpackLimit(entry, name, package.size(), nMaxSize, RoomOnDisk(path.parent_path()));
 
@@ -335,8 +353,11 @@ TUnpackedFile UnpackFirstEntry(const std::string& package, const std::filesystem
     }
     if (bSizeDeclared && nWritten != nLimit)
         throw std::runtime_error("Package entry " + name + " is shorter than its declared size");
-    part.Commit(durability);
-    return {path, digest.HexUpper()};
+    TUnpackedFile unpacked{path, digest.HexUpper()};
+    // Refused, the temporary file goes with `part`; nothing was replaced.
+    unpacked.bPlaced = !options.fnAccept || options.fnAccept(unpacked, part.Name());
+    if (unpacked.bPlaced) part.Commit(durability);
+    return unpacked;
 }
 
 std::filesystem::path ExtractFirstEntry(const std::string& package, const std::filesystem::path& target,
@@ -383,12 +404,21 @@ bool TExtractThread::ProcessItem(PFileToDownload item) {
         // A new installation is unpacked into a folder of its own that the
         // engine flushes once before putting it in place; an update replaces
         // installed files one by one, each of which must be whole on disk first.
+        TUnpackOptions options;
+        options.strFileName = item->strFileName;
+        options.fnAccept = [&](const TUnpackedFile& file, const std::filesystem::path& part) {
+            return Md5Matches(file, part, *item);
+        };
         const TUnpackedFile unpacked =
             UnpackFirstEntry(item->Stream->data, target, kMaxUnpackedSize,
                              m_Host.IsNewInstall() ? TUnpackDurability::eCallerFlushes
-                                                   : TUnpackDurability::eFlushEachFile);
+                                                   : TUnpackDurability::eFlushEachFile,
+                             options);
         item->Stream.reset();
-        CheckUnpackedFile(unpacked, *item);
+        if (!unpacked.bPlaced) {
+            HandleMismatch(std::move(item));
+            return true;
+        }
         item.reset();
         m_Host.IncrementValidatedCount();
         return true;
@@ -400,16 +430,35 @@ bool TExtractThread::ProcessItem(PFileToDownload item) {
     }
 }
 
-void TExtractThread::CheckUnpackedFile(const TUnpackedFile& unpacked, const TFileToDownload& item) {
-    const std::filesystem::path& path = unpacked.path;
-    if (ValidateMD5Digest(path, unpacked.strMd5, item.strFileMd5)) return;
-    // The file stays: the run goes on and the mismatches are reported at its end.
+bool TExtractThread::Md5Matches(const TUnpackedFile& unpacked, const std::filesystem::path& partPath,
+                                const TFileToDownload& item) {
+    if (ValidateMD5Digest(unpacked.path, unpacked.strMd5, item.strFileMd5, partPath)) return true;
     m_Host.SetMd5Failed();
     const std::string info = "File: " + item.strFileName + " Remote MD5: " + item.strFileMd5 +
-                             " Local MD5: " + unpacked.strMd5 + " Modified at: " + GetFileModifiedTime(path) +
-                             " File size: " + GetFileSizeText(path) + " bytes";
+                             " Local MD5: " + unpacked.strMd5 + " Modified at: " + GetFileModifiedTime(partPath) +
+                             " File size: " + GetFileSizeText(partPath) + " bytes";
     AppendLog("TExtractThread.Execute: Invalid hash for " + info);
     m_Host.AddFailedMd5Info(info);
+    return false;
+}
+
+// The mismatching file was never placed. Unattended, the run goes on to its
+// end, where the mismatches are reported and it ends without success; in the
+// window the file is fetched again like a damaged package, so the retry frame
+// follows when the server keeps sending it.
+void TExtractThread::HandleMismatch(PFileToDownload item) {
+    if (m_Host.GetInstallType() != citNone) return m_Host.IncrementValidatedCount();
+    DownloadAgain(std::move(item));
+}
+
+// Counts as a failed download try; the partly written file is already gone
+// and an installed file of that name was never touched.
+void TExtractThread::DownloadAgain(PFileToDownload item) {
+    ++item->nRetries;
+    item->Stream.reset();
+    const int64_t nSize = item->nDownloadSize;
+    m_Host.EnqueueItemForDownload(std::move(item));
+    m_Host.UpdateTotalDownloaded(-nSize);
 }
 
 void TExtractThread::HandleCreateFailure(PFileToDownload item, const std::string& message,
@@ -437,12 +486,6 @@ bool TExtractThread::HandleOtherFailure(PFileToDownload item, const std::string&
         m_Host.MainHandle().PostQuit();
         return false;
     }
-    // Counts as a failed download try; the partly written file is already gone
-    // and an installed file of that name was never touched.
-    ++item->nRetries;
-    item->Stream.reset();
-    const int64_t nSize = item->nDownloadSize;
-    m_Host.EnqueueItemForDownload(std::move(item));
-    m_Host.UpdateTotalDownloaded(-nSize);
+    DownloadAgain(std::move(item));
     return true;
 }

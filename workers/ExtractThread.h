@@ -2,6 +2,7 @@
 #include <chrono>
 #include <cstdint>
 #include <filesystem>
+#include <functional>
 #include <stdexcept>
 #include <string>
 
@@ -20,6 +21,20 @@ struct TUnpackedFile {
     std::filesystem::path path;
     // 32 upper-case hexadecimal digits, computed while the file was written.
     std::string strMd5;
+    // False when the check refused the file: it was deleted and `path` (an
+    // installed file, say) was left as it was.
+    bool bPlaced = true;
+};
+
+struct TUnpackOptions {
+    // The file's name as the release lists it. The file is written under this
+    // name, not under the package entry's (which is only compared, and a
+    // difference logged): a package must not choose where its file lands.
+    // Empty: the entry's own name.
+    std::string strFileName;
+    // Asked about the whole file while it still stands under its temporary
+    // name (`partPath`), before it replaces anything: false refuses it.
+    std::function<bool(const TUnpackedFile& file, const std::filesystem::path& partPath)> fnAccept;
 };
 
 // An extract worker: takes downloaded packages from the engine's extraction
@@ -50,7 +65,11 @@ protected:
 private:
     // False when the worker must end at once (an unattended run that failed).
     bool ProcessItem(PFileToDownload item);
-    void CheckUnpackedFile(const TUnpackedFile& unpacked, const TFileToDownload& item);
+    // Whether the unpacked file, still under its temporary name, is the
+    // release's; a mismatch is logged and kept for the run's report.
+    bool Md5Matches(const TUnpackedFile& unpacked, const std::filesystem::path& partPath, const TFileToDownload& item);
+    void HandleMismatch(PFileToDownload item);
+    void DownloadAgain(PFileToDownload item);
     void HandleCreateFailure(PFileToDownload item, const std::string& message, const std::string& target);
     bool HandleOtherFailure(PFileToDownload item, const std::string& message, const std::string& target);
 
@@ -81,7 +100,8 @@ enum class TUnpackDurability {
 // leaves no file behind.
 TUnpackedFile UnpackFirstEntry(const std::string& package, const std::filesystem::path& target,
                                uint64_t nMaxSize = kMaxUnpackedSize,
-                               TUnpackDurability durability = TUnpackDurability::eFlushEachFile);
+                               TUnpackDurability durability = TUnpackDurability::eFlushEachFile,
+                               const TUnpackOptions& options = {});
 // UnpackFirstEntry for callers that need only the path.
 std::filesystem::path ExtractFirstEntry(const std::string& package, const std::filesystem::path& target,
                                         uint64_t nMaxSize = kMaxUnpackedSize);
