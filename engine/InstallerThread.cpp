@@ -70,6 +70,7 @@ void TInstallerThread::Start() { m_Thread = std::thread([this] { Execute(); }); 
 
 void TInstallerThread::WaitStart() const {
     while (!m_bGetMessageReady.load()) std::this_thread::sleep_for(std::chrono::milliseconds(1));
+    if (m_StartFailure) std::rethrow_exception(m_StartFailure);
 }
 
 void TInstallerThread::PostThreadMessage(TMessage msg) { m_Queue.Post(std::move(msg)); }
@@ -107,10 +108,18 @@ std::string TInstallerThread::Identifier() const {
 void TInstallerThread::Execute() {
     pthread_setname_np(pthread_self(), "InstallerThread");
     AppendLog("Execute");
-    m_strIdentifier = m_Environment.fnMachineIdHex() + "_" + IdentifierTime();
-    AppendLog("TInstallerThread.Execute: Identifier=" + m_strIdentifier);
-    AppendLog("TInstallerThread.Execute: OS=" + m_Environment.fnOsDescription());
-    m_NetHttpClient = std::make_unique<THttpClient>();
+    // A thread that cannot start must say so: the window waits for it.
+    try {
+        m_strIdentifier = m_Environment.fnMachineIdHex() + "_" + IdentifierTime();
+        AppendLog("TInstallerThread.Execute: Identifier=" + m_strIdentifier);
+        AppendLog("TInstallerThread.Execute: OS=" + m_Environment.fnOsDescription());
+        m_NetHttpClient = std::make_unique<THttpClient>();
+    } catch (const std::exception& e) {
+        AppendLog(std::string("TInstallerThread.Execute: Except: ") + e.what());
+        m_StartFailure = std::current_exception();
+        m_bGetMessageReady.store(true);
+        return;
+    }
     m_bGetMessageReady.store(true);
 
     TMessage msg;
