@@ -237,9 +237,11 @@ void CheckLzmaDictionaries(const std::string& package) {
 // Reads the entry's data into the buffers `next` gives, handing each filled
 // one to `put`; returns the number of bytes read.
 template <class NextBuffer, class Put>
-uint64_t ReadEntryData(archive* zip, const std::string& name, uint64_t nLimit, NextBuffer next, Put put) {
+uint64_t ReadEntryData(archive* zip, const std::string& name, uint64_t nLimit, const std::function<bool()>& stopped,
+                       NextBuffer next, Put put) {
     uint64_t nRead = 0;
     for (;;) {
+        if (stopped && stopped()) throw EUnpackStopped("Unpacking of " + name + " stopped");
         const std::span<char> buffer = next();
         const la_ssize_t n = archive_read_data(zip, buffer.data(), buffer.size());
         if (n < 0) ThrowArchiveError(zip, "Cannot unpack " + name);
@@ -344,12 +346,12 @@ TUnpackedFile UnpackFirstEntry(const std::string& package, const std::filesystem
                 ticket.JoinOnce();
                 keep(data, size);
             });
-            nWritten = ReadEntryData(zip.get(), name, nLimit, [&] { return pipe.Buffer(); },
+            nWritten = ReadEntryData(zip.get(), name, nLimit, options.fnStopped, [&] { return pipe.Buffer(); },
                                      [&](const char*, size_t size) { pipe.Submit(size); });
             pipe.Finish();
         });
     } else {
-        nWritten = ReadEntryData(zip.get(), name, nLimit, [] { return ThreadIoBuffer(); }, keep);
+        nWritten = ReadEntryData(zip.get(), name, nLimit, options.fnStopped, [] { return ThreadIoBuffer(); }, keep);
     }
     if (bSizeDeclared && nWritten != nLimit)
         throw std::runtime_error("Package entry " + name + " is shorter than its declared size");
@@ -409,6 +411,7 @@ bool TExtractThread::ProcessItem(PFileToDownload item) {
         options.fnAccept = [&](const TUnpackedFile& file, const std::filesystem::path& part) {
             return Md5Matches(file, part, *item);
         };
+        options.fnStopped = [this] { return Terminated(); };
         const TUnpackedFile unpacked =
             UnpackFirstEntry(item->Stream->data, target, kMaxUnpackedSize,
                              m_Host.IsNewInstall() ? TUnpackDurability::eCallerFlushes
@@ -422,6 +425,10 @@ bool TExtractThread::ProcessItem(PFileToDownload item) {
         item.reset();
         m_Host.IncrementValidatedCount();
         return true;
+    } catch (const EUnpackStopped& e) {
+        // The run is being stopped: its queues go with it.
+        AppendLog("TExtractThread.Execute: " + std::string(e.what()) + ", the worker is ending");
+        return false;
     } catch (const EFCreateError& e) {
         HandleCreateFailure(std::move(item), e.what(), target);
         return true;

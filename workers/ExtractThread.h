@@ -17,6 +17,13 @@ public:
     using std::runtime_error::runtime_error;
 };
 
+// Unpacking was stopped from outside (the worker is ending); nothing of the
+// file was left behind.
+class EUnpackStopped : public std::runtime_error {
+public:
+    using std::runtime_error::runtime_error;
+};
+
 struct TUnpackedFile {
     std::filesystem::path path;
     // 32 upper-case hexadecimal digits, computed while the file was written.
@@ -35,6 +42,9 @@ struct TUnpackOptions {
     // Asked about the whole file while it still stands under its temporary
     // name (`partPath`), before it replaces anything: false refuses it.
     std::function<bool(const TUnpackedFile& file, const std::filesystem::path& partPath)> fnAccept;
+    // Asked before each block: true throws EUnpackStopped, so that a cancel
+    // need not wait for a large file to be unpacked whole.
+    std::function<bool()> fnStopped;
 };
 
 // An extract worker: takes downloaded packages from the engine's extraction
