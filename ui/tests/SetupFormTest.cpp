@@ -272,6 +272,47 @@ private slots:
         }
     }
 
+    // Closing an unattended run (the window manager's close, then "Sim")
+    // ends it as a failure, and a new installation is undone.
+    void closingAnUnattendedRunEndsWithMinusOne() {
+        for (const char* mode : {"/install", "/update"}) {
+            SetExitCode(0);
+            TWindowFixture fx(lngPortuguese, {"OrlaDesk", mode});
+            fx.log->bNewInstall = std::string(mode) == "/install";
+            fx.Deliver(WM_CHANGE_VISIBLE_FRAME, fiProgress);
+            fx.prompts->bAnswerYes = true;
+            fx.form->RequestClose();
+            QCOMPARE(GetExitCode(), int(ecUnexpected));
+            QCOMPARE(fx.nQuits, 1);
+            const auto undos = std::count(fx.log->lstCalls.begin(), fx.log->lstCalls.end(), "UndoInstall");
+            QCOMPARE(undos > 0, fx.log->bNewInstall);
+        }
+        SetExitCode(0);
+    }
+
+    // The engine's own end keeps its code; a failed unattended new
+    // installation leaves nothing unpacked behind, a successful one stays.
+    void theEnginesEndOfAnUnattendedRunKeepsItsCodeAndUndoesAFailedInstall() {
+        struct Case {
+            const char* mode;
+            int exitCode;
+            bool undone;
+        };
+        for (const Case& c : {Case{"/install", ecDownloadFailed, true}, Case{"/install", ecSuccess, false},
+                              Case{"/update", ecDownloadFailed, false}}) {
+            SetExitCode(c.exitCode);
+            TWindowFixture fx(lngPortuguese, {"OrlaDesk", c.mode});
+            fx.log->bNewInstall = std::string(c.mode) == "/install";
+            fx.Deliver(WM_CHANGE_VISIBLE_FRAME, fiProgress);
+            fx.Deliver(WM_QUIT);
+            QCOMPARE(GetExitCode(), c.exitCode);
+            QCOMPARE(fx.nQuits, 1);
+            const bool undone = std::count(fx.log->lstCalls.begin(), fx.log->lstCalls.end(), "UndoInstall") == 1;
+            QCOMPARE(undone, c.undone);
+        }
+        SetExitCode(0);
+    }
+
     void closePictureHidesInCommandLineRuns() {
         TWindowFixture fx(lngPortuguese, {"OrlaDesk", "/install"});
         for (int frame : {fiCreateInstall, fiInstallDone, fiInstall, fiInstallUpdate, fiProgress, fiSelectInstall})
