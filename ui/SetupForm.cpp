@@ -127,18 +127,8 @@ void TSetupForm::StartEngine() {
     m_InstallerThread->WaitStart();
     QCoreApplication::processEvents();
 
-    TProxySettings proxy;
-    std::string host, port;
-    if (m_Services.fnSystemProxy(host, port)) {
-        proxy.FHost = host;
-        proxy.FPort = ProxyPortFromText(port);
-        // A SOCKS proxy of the environment keeps its scheme: HTTP spoken to it never works.
-        const TProxySettings system = ProxyFromSystem();
-        if (system.FHost == host) proxy.FScheme = system.FScheme;
-        m_InternetConfig->SelectChoice(TInternetConfig::pcBrowser);
-    } else {
-        m_InternetConfig->SelectChoice(TInternetConfig::pcNone);
-    }
+    const TProxySettings proxy = SystemProxySettings(m_Services.fnSystemProxy);
+    m_InternetConfig->SelectChoice(proxy.FHost.empty() ? TInternetConfig::pcNone : TInternetConfig::pcBrowser);
     m_lstOldInstalls.clear();
 
     m_InstallerThread->SetUnnatendedValues(m_strCmdName, m_CmdInstall);

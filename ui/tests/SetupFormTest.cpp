@@ -8,6 +8,8 @@
 #include "app/ExitCode.h"
 #include "engine/MessageIds.h"
 #include "UiTestSupport.h"
+#include "service/ProxySettings.h"
+#include "support/ProxyEnv.h"
 #include "ui/CloseButton.h"
 #include "ui/FrameAborted.h"
 #include "ui/FrameCreateInstall.h"
@@ -70,6 +72,25 @@ private slots:
                      c.systemProxy ? TInternetConfig::pcBrowser : TInternetConfig::pcNone);
             QCOMPARE(form.VisibleFrame(), nNoFrame);
         }
+    }
+
+    // A proxy that asks for credentials works with a window as without one:
+    // the window's start and the dialog's "browser" choice keep them.
+    void systemProxyKeepsItsCredentials() {
+        TProxyEnv env;
+        env.Set("https_proxy", "http://user:pw@proxy.example:8080");
+        auto log = std::make_shared<TEngineLog>();
+        TWindowFixture fx;
+        fx.log = log;
+        fx.bSystemProxy = true;
+        TSetupForm form(TCommandLine({"OrlaDesk", "/install"}), fx.Services());
+        QVERIFY(form.FormCreate());
+        QVERIFY(std::count(log->lstCalls.begin(), log->lstCalls.end(), "SetProxyConfig proxy.example:8080  user pw") == 1);
+        const TProxySettings chosen = form.InternetConfig().ChosenSettings(fx.Services().fnSystemProxy);
+        QCOMPARE(chosen.FUserName, std::string("user"));
+        QCOMPARE(chosen.FPassword, std::string("pw"));
+        QCOMPARE(chosen.FHost, ProxyFromSystem().FHost);
+        QCOMPARE(chosen.FPort, ProxyFromSystem().FPort);
     }
 
     void startedWindowIsBorderlessAndOfTheWizardSize() {
