@@ -80,6 +80,22 @@ TEST_F(SelfUpdateFixture, SameOrOlderOrLineBrokenVersionIsNotAnnounced) {
     }
 }
 
+// A version file is a few characters: a long one is logged by its start only,
+// and an endless one is cut off at a few hundred bytes and counts as no answer.
+TEST_F(SelfUpdateFixture, LongOrEndlessVersionFilesAreBounded) {
+    m_Server.Route("/version.txt", Reply(200, "1.9" + std::string(400, '0')));
+    EXPECT_FALSE(Verify());
+    EXPECT_TRUE(m_Log.Contains("VerifyInstallerUpdate: Local=1.81 Server=1.9" + std::string(61, '0')));
+    EXPECT_FALSE(m_Log.Contains("Server=1.9" + std::string(62, '0')));
+
+    TReply endless{200, "1.82 and more "};
+    endless.Fault = TReply::TFault::EndlessBody;
+    m_Server.Route("/version.txt", endless);
+    EXPECT_FALSE(Verify());
+    EXPECT_TRUE(m_Log.Contains("Body larger than 512 bytes"));
+    EXPECT_EQ(m_Server.HitCount("/version.txt"), 4);
+}
+
 TEST_F(SelfUpdateFixture, ServerThatNeverAnswers200IsTriedThreeTimes) {
     m_Server.Route("/version.txt", Reply(404, "gone"));
     EXPECT_FALSE(Verify());
