@@ -114,6 +114,8 @@ void TInstallerThread::Execute() {
         AppendLog("TInstallerThread.Execute: Identifier=" + m_strIdentifier);
         AppendLog("TInstallerThread.Execute: OS=" + m_Environment.fnOsDescription());
         m_NetHttpClient = std::make_unique<THttpClient>();
+        // The self-update check must not hold a cancelled run either.
+        m_NetHttpClient->SetAbortCheck([this] { return m_bInstallationSuspended.load(); });
     } catch (const std::exception& e) {
         AppendLog(std::string("TInstallerThread.Execute: Except: ") + e.what());
         m_StartFailure = std::current_exception();
@@ -330,6 +332,7 @@ void TInstallerThread::WMSetupDownloads() {
     query.ToChannel = vcStable;
     query.strSuffix = "pt-br";
     query.bX64 = m_Environment.bX64;
+    query.fnShouldAbort = [this] { return m_bInstallationSuspended.load(); };
     TVantixVersion version;
     std::string text;
     int32_t lastError = 0;

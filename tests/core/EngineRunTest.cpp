@@ -71,6 +71,10 @@ protected:
         InstallInteractively();
         ASSERT_TRUE(log.WaitForLine("Download succeeded", 3));
     }
+    bool WaitUntilHit(const std::string& path) {
+        for (int i = 0; i < 3000 && server.HitCount(path) == 0; ++i) std::this_thread::sleep_for(10ms);
+        return server.HitCount(path) > 0;
+    }
     bool WaitForQuit() { return window.WaitForCount(WM_QUIT, 1, 30s); }
     std::filesystem::path InstallFolder(const std::string& name = "") const {
         return dir / "appdata/Corvane" / (name.empty() ? std::string("OrlaDesk") : "OrlaDesk_" + name);
@@ -316,6 +320,18 @@ TEST_F(EngineRun, ANameThatClimbsOutOfItsFolderAbortsAndTouchesNothing) {
     EXPECT_EQ(release.PackageRequests(), 0);
     EXPECT_EQ(hive->SubKeyNames("Software\\Corvane"), std::vector<std::string>{"OrlaDesk_x"});
     EXPECT_FALSE(WaitForFrame(fiInstallDone, 200ms));
+}
+
+TEST_F(EngineRun, CancellingEndsAVersionQueryThatGetsNoAnswer) {
+    release.Publish();
+    TReply silent{200, "{}"};
+    silent.Fault = TReply::TFault::StallBeforeHeaders;
+    silent.tStall = 60s;
+    server.Route(TestRelease::VersionPath(), silent);
+    InstallInteractively();
+    ASSERT_TRUE(WaitUntilHit(TestRelease::VersionPath()));
+    engine->UndoInstall();
+    EXPECT_TRUE(log.WaitForLine("Error getting vantix version info", 1, 5s));
 }
 
 }  // namespace
