@@ -26,6 +26,7 @@
 #include "engine/MessageIds.h"
 #include "platform/PathJoin.h"
 #include "workers/BlockPipe.h"
+#include "workers/DiskReservations.h"
 #include "workers/FileHashing.h"
 #include "workers/IoBuffer.h"
 #include "workers/Md5Digest.h"
@@ -328,7 +329,11 @@ TUnpackedFile UnpackFirstEntry(const std::string& package, const std::filesystem
         throw std::runtime_error("Package entry is not a regular file: " + name);
     const std::filesystem::path path = ChosenOutputPath(target, name, options.strFileName);
     const bool bSizeDeclared = archive_entry_size_is_set(entry) != 0;
-    const uint64_t nLimit = UnpackLimit(entry, name, package.size(), nMaxSize, RoomOnDisk(path.parent_path()));
+    // The room is shared with the other workers' files being unpacked.
+    const TDiskReservations::TTicket room = TDiskReservations::Process().Take(
+        RoomOnDisk(path.parent_path()),
+        [&](uint64_t nRoom) { return UnpackLimit(entry, name, package.size(), nMaxSize, nRoom); });
+    const uint64_t nLimit = room.Bytes();
 
     CreateFolders(path.parent_path());
     TPartFile part(path, OutputMode(entry));
