@@ -3,26 +3,13 @@
 #include <algorithm>
 #include <cctype>
 
+#include "app/InstallationName.h"
+
 namespace {
 
 std::string Lower(std::string s) {
     std::transform(s.begin(), s.end(), s.begin(), [](unsigned char c) { return std::tolower(c); });
     return s;
-}
-
-// The name becomes part of the installation folder ("<product>_<name>") and of
-// its registry key. Separators are kept ("/install /st" installs under the
-// name "/st"), but a ".." component, with either separator as Windows reads
-// both, would lead the folder out of the company folder, where an update or a
-// repair replaces and removes files.
-bool ClimbsOut(const std::string& name) {
-    size_t start = 0;
-    while (start <= name.size()) {
-        const size_t end = std::min(name.find_first_of("/\\", start), name.size());
-        if (name.compare(start, end - start, "..") == 0) return true;
-        start = end + 1;
-    }
-    return false;
 }
 
 bool IsModeWord(const std::string& lower) { return lower == "/install" || lower == "/update" || lower == "/repair"; }
@@ -52,7 +39,7 @@ bool TCommandLine::ArgumentsValid() const {
         case 2: {
             const std::string& name = m_lstWords[2];
             return IsModeWord(Lower(m_lstWords[1])) && !name.empty() && name.find(' ') == std::string::npos &&
-                   !ClimbsOut(name);
+                   IsSafeInstallationName(name);
         }
         default:
             return false;

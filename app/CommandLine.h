@@ -14,8 +14,7 @@ public:
 
     // Accepted forms: none; one of /st /install /update /repair (any letter
     // case); /install, /update or /repair followed by a non-empty name without
-    // a blank and without a ".." component ("/" and "\" both separate).
-    // Anything else is invalid.
+    // a blank that IsSafeInstallationName accepts. Anything else is invalid.
     bool ArgumentsValid() const;
     // Help is shown for an invalid command line, or when any word is exactly "/?".
     bool ShowHelp() const;

@@ -1,4 +1,6 @@
 #pragma once
+#include <sys/types.h>
+
 #include <chrono>
 #include <filesystem>
 #include <string>
@@ -12,15 +14,26 @@ class TStartupFolder {
 public:
     explicit TStartupFolder(std::chrono::system_clock::time_point start);
 
-    // Creates the folder; an existing folder is an error. A failure is logged
-    // ("Installer.DPR: Except: ...") and the run goes on.
+    // Creates the folder exclusively, never through a link. The temporary
+    // folder is shared and the name predictable: when it is taken (by a run
+    // killed in the same second, or by a link someone planted) the folder gets
+    // an unpredictable suffix, "Corvane_yyyy-mm-dd_hh-nn-ss_XXXXXX/", and Path()
+    // names it. A failure is logged ("Installer.DPR: Except: ...") and the run
+    // goes on without the folder.
     void Create();
-    // Removes the folder with everything in it; the result is not used.
+    // Removes the folder that Create made, with everything in it, and nothing
+    // else: nothing when Create failed, and nothing when the name no longer
+    // holds that very folder (a link put in its place is never followed).
     void Remove();
 
     const std::string& Path() const { return m_strPath; }
     static std::string StartStamp(std::chrono::system_clock::time_point start);
 
 private:
+    std::string FolderName() const;
+
     std::string m_strPath;
+    bool m_bCreated = false;
+    dev_t m_nDevice = 0;
+    ino_t m_nInode = 0;
 };

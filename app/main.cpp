@@ -13,6 +13,7 @@
 #include "app/HelpText.h"
 #include "app/StartupFolder.h"
 #include "app/Texts.h"
+#include "diagnostics/ExceptionObject.h"
 #include "diagnostics/Log.h"
 #include "diagnostics/MachineIdentity.h"
 #include "diagnostics/SystemDiagnostics.h"
@@ -127,7 +128,15 @@ int main(int argc, char** argv) {
 
     TStartupFolder folder(start);
     folder.Create();
-    int code = RunInstaller(cmd, folder, guard);
+    int code = ecUnexpected;
+    // The last boundary: what escapes the run (an engine that could not
+    // start, say) is logged and reported, and ends the process as a failure.
+    try {
+        code = RunInstaller(cmd, folder, guard);
+    } catch (const std::exception& e) {
+        AppendLog(std::string("Installer.DPR: Except: ") + e.what());
+        TExceptionObject::SilentException(e);
+    }
     folder.Remove();
     return code;
 }

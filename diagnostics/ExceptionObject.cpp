@@ -54,6 +54,16 @@ std::string TrimBlanksAndBreaks(const std::string& text) {
     return text.substr(first, text.find_last_not_of(blanks) - first + 1);
 }
 
+// "a\r\nb" gives {"a", "b"}; an empty text gives one empty line.
+std::vector<std::string> SplitLines(const std::string& text) {
+    std::vector<std::string> lines;
+    size_t start = 0;
+    for (size_t end; (end = text.find("\r\n", start)) != std::string::npos; start = end + 2)
+        lines.push_back(text.substr(start, end - start));
+    lines.push_back(text.substr(start));
+    return lines;
+}
+
 std::string SystemLine() {
     const TOsVersion& os = OsVersion();
     char numbers[128];
@@ -104,7 +114,9 @@ TReportSources::TReportSources()
       fnProcessor([] { return FormatProcessorDescription(GetProcessorInfo()); }),
       fnFreeDiskBytes([] { return GetFreeDiskSpace(AppDataFolder()); }),
       fnUrl(edition::strErrorReportUrl),
-      fnPost([](const std::string& url, const std::string& body) { PostErrorReport({url, body}); }),
+      fnPost([](const std::string& url, const std::string& body) {
+          PostErrorReport({url, body});
+      }),
       fnLanguage(GetLanguage) {}
 
 TExceptionObject::TExceptionObject(const TReportedError& error, const std::string* pThread, int32_t nExceptCount,
@@ -245,7 +257,8 @@ void TExceptionObject::CreateErrorDescription() {
     }
     m_lstError.push_back("Espa\xC3\xA7o Livre em Disco        : " + freeSpace);
     m_lstError.push_back(kSeparatorLine);
-    m_lstError.push_back(RuntimeText());
+    // One line per entry: the log writes each entry as one line of its own.
+    for (const std::string& line : SplitLines(RuntimeText())) m_lstError.push_back(line);
     if (m_bSilentMode) {
         m_lstError.push_back("Silent Mode");
         m_lstError.push_back(kSeparatorLine);
@@ -260,15 +273,17 @@ std::string TExceptionObject::ReportText() const {
 
 std::string TExceptionObject::PostBody() const {
     return std::string("strActivationCode=") + kActivationPlaceholder + "&strHardID=" + m_strMachineID +
-           "&strVersion=" + m_strVersion + "&str_error=" + ReportText() + "&bSilentMode=" +
-           (m_bSilentMode ? "1" : "0");
+           "&strVersion=" + m_strVersion + "&str_error=" + ReportText() + "&bSilentMode=" + (m_bSilentMode ? "1" : "0");
 }
 
 void TExceptionObject::SendError() noexcept {
     try {
         const std::string flag = m_bSilentMode ? "1" : "0";
-        AppendLog("Exception:  HardID=" + m_strMachineID + " Version=" + m_strVersion + " SilentMode=" + flag +
-                  "\r\n" + ReportText() + "\r\n");
+        std::vector<std::string> entry{"Exception:  HardID=" + m_strMachineID + " Version=" + m_strVersion +
+                                       " SilentMode=" + flag};
+        entry.insert(entry.end(), m_lstError.begin(), m_lstError.end());
+        entry.insert(entry.end(), {"", ""});
+        AppendLogLines(entry);
         const std::string url = m_Sources.fnUrl();
         try {
             m_Sources.fnPost(url, PostBody());

@@ -36,6 +36,32 @@ std::string TimeStamp(std::chrono::system_clock::time_point t) {
     return buf;
 }
 
+void AppendEscaped(std::string& entry, std::string_view text) {
+    for (char c : text) {
+        const auto code = static_cast<unsigned char>(c);
+        if (code >= 0x20 && code != 0x7F) {
+            entry += c;
+            continue;
+        }
+        switch (c) {
+            case '\r':
+                entry += "\\r";
+                break;
+            case '\n':
+                entry += "\\n";
+                break;
+            case '\t':
+                entry += "\\t";
+                break;
+            default: {
+                char hex[8];
+                std::snprintf(hex, sizeof hex, "\\x%02X", code);
+                entry += hex;
+            }
+        }
+    }
+}
+
 // Whether a running process holds the file as its log (each holds its own
 // under an exclusive lock): a copy started in the same second has the same name.
 bool HeldAsLog(const std::filesystem::path& path) {
@@ -81,8 +107,7 @@ bool TLogFile::Open(const std::filesystem::path& folder, std::chrono::system_clo
     const std::string name = FileNameFor(start);
     const std::string stem = name.substr(0, name.size() - std::string_view(".log").size());
     for (int copy = 1; copy <= kMaxCopiesPerSecond; ++copy) {
-        const std::filesystem::path path =
-            folder / (copy == 1 ? name : stem + " (" + std::to_string(copy) + ").log");
+        const std::filesystem::path path = folder / (copy == 1 ? name : stem + " (" + std::to_string(copy) + ").log");
         if (OpenPath(path)) return true;
         if (!HeldAsLog(path)) return false;
     }
@@ -103,15 +128,28 @@ void TLogFile::Close() {
     m_nFd = -1;
 }
 
-void TLogFile::Append(std::string_view text) noexcept {
+void TLogFile::Append(std::string_view text) noexcept { Write(std::span(&text, 1)); }
+
+void TLogFile::AppendLines(const std::vector<std::string>& lines) noexcept {
+    if (lines.empty()) return Append("");
+    try {
+        const std::vector<std::string_view> views(lines.begin(), lines.end());
+        Write(views);
+    } catch (...) {
+        // Out of memory while gathering the lines: the entry is lost.
+    }
+}
+
+void TLogFile::Write(std::span<const std::string_view> lines) noexcept {
     try {
         std::lock_guard lock(m_csLog);
         if (m_nFd < 0) return;
         std::string entry = TimeStamp(std::chrono::system_clock::now());
-        entry.reserve(entry.size() + text.size() + 4);
         entry += ": ";
-        entry += text;
-        entry += "\r\n";
+        for (std::string_view line : lines) {
+            AppendEscaped(entry, line);
+            entry += "\r\n";
+        }
         // A short or failed write loses the entry; the caller goes on.
         ssize_t written = write(m_nFd, entry.data(), entry.size());
         (void)written;
@@ -136,3 +174,5 @@ TLogFile& ProcessLog() {
 }
 
 void AppendLog(std::string_view text) noexcept { ProcessLog().Append(text); }
+
+void AppendLogLines(const std::vector<std::string>& lines) noexcept { ProcessLog().AppendLines(lines); }

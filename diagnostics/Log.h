@@ -2,8 +2,10 @@
 #include <chrono>
 #include <filesystem>
 #include <mutex>
+#include <span>
 #include <string>
 #include <string_view>
+#include <vector>
 
 // The per-run log file. Every thread writes through AppendLog; each entry is one
 // write(2) under the log lock, so entries never interleave and the times in the
@@ -25,8 +27,14 @@ public:
     bool OpenPath(const std::filesystem::path& path);
     void Close();
 
-    // One entry: "hh:nn:ss.zzz: " + text + CR LF, UTF-8. Never throws.
+    // One entry: "hh:nn:ss.zzz: " + text + CR LF, UTF-8. Never throws. Texts
+    // carry outside data (the release's fields, file names, server status
+    // texts), so control characters are written escaped ("\r", "\n", "\t",
+    // "\xHH"): nothing in a text can end the line or forge another entry.
     void Append(std::string_view text) noexcept;
+    // One entry of several lines: the first carries the time, the others are
+    // continuation lines without one; each line is escaped as above.
+    void AppendLines(const std::vector<std::string>& lines) noexcept;
 
     std::filesystem::path Path() const;
     bool IsOpen() const;
@@ -34,6 +42,8 @@ public:
     static std::string FileNameFor(std::chrono::system_clock::time_point start);
 
 private:
+    void Write(std::span<const std::string_view> lines) noexcept;
+
     mutable std::mutex m_csLog;
     int m_nFd = -1;
     std::filesystem::path m_Path;
@@ -44,6 +54,8 @@ TLogFile& ProcessLog();
 
 // Appends one entry to the process log; callable from any thread at any time.
 void AppendLog(std::string_view text) noexcept;
+// Appends one entry of several lines (TLogFile::AppendLines) to the process log.
+void AppendLogLines(const std::vector<std::string>& lines) noexcept;
 
 // "True" or "False", as log lines write Booleans.
 inline const char* BoolText(bool b) { return b ? "True" : "False"; }

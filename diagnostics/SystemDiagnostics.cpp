@@ -3,6 +3,7 @@
 #include <memory>
 #include <optional>
 #include <stdexcept>
+#include <vector>
 
 #include "EditionConstants.h"
 #include "diagnostics/Log.h"
@@ -37,14 +38,9 @@ std::string AnswerText(Fn question) {
     }
 }
 
-std::string SystemBlock(const TSysInfo& info) {
-    // clang-format off
-    return "Nome:        " + info.strName + "\r\n" +
-           "Versão:      " + info.strVersion + "\r\n" +
-           "Sistema:     " + info.strSystem + "\r\n" +
-           "Processador: " + info.strProcessor + "\r\n" +
-           "Monitor:     " + info.strMonitor;
-    // clang-format on
+std::vector<std::string> SystemBlock(const TSysInfo& info) {
+    return {"Nome:        " + info.strName, "Versão:      " + info.strVersion, "Sistema:     " + info.strSystem,
+            "Processador: " + info.strProcessor, "Monitor:     " + info.strMonitor};
 }
 
 }  // namespace
@@ -81,7 +77,7 @@ void AppendLogSystemDiag(const TSystemDiagSources& sources) {
     } catch (const std::exception& e) {
         info.strSystem = std::string("Except: ") + e.what();
     }
-    AppendLog(SystemBlock(info));
+    AppendLogLines(SystemBlock(info));
 }
 
 void AppendLogSystemDiag(const IRegistryHive* pCurrentUser, const IRegistryHive* pLocalMachine) {

@@ -2,6 +2,8 @@
 
 #include <algorithm>
 
+#include "engine/LibraryName.h"
+
 namespace {
 
 // The share of the progress total reserved for unpacking, as the single-precision
@@ -19,9 +21,7 @@ PFileToDownload MakeRecord(const TVantixVersionFile& file, const std::string& se
     return record;
 }
 
-bool IsTopLevelDll(const std::string& file) {
-    return file.ends_with(".dll") && file.find('\\') == std::string::npos;
-}
+bool IsTopLevelDll(const std::string& file) { return IsLibraryFileName(file) && file.find('\\') == std::string::npos; }
 
 }  // namespace
 

@@ -11,7 +11,7 @@
 // measured in. Byte totals are 64-bit: a release may pass 4 GiB.
 struct TDownloadPlan {
     std::vector<PFileToDownload> lstRecords;  // ascending by size: workers take the largest first
-    std::vector<std::string> lstKeepDlls;     // top-level ".dll" names of the release, any product
+    std::vector<std::string> lstKeepDlls;     // top-level library names of the release (IsLibraryFileName), any product
     uint64_t nDownloadSize = 0;
     uint64_t nProgressSize = 0;           // download bytes plus the unpacking share
     uint64_t nFileExtractedProgress = 0;  // progress units credited per unpacked file

@@ -5,6 +5,7 @@
 #include <stdexcept>
 
 #include "diagnostics/Log.h"
+#include "engine/LibraryName.h"
 
 namespace fs = std::filesystem;
 
@@ -22,6 +23,22 @@ fs::path FolderPath(const std::string& folder) {
     std::string path = folder;
     while (path.size() > 1 && path.back() == '/') path.pop_back();
     return path;
+}
+
+bool HasDotComponent(const fs::path& path) {
+    for (const auto& part : path)
+        if (part == "." || part == "..") return true;
+    return false;
+}
+
+// Why `folder` is not a direct child of `company`, or empty when it is one.
+std::string WhyNotOwnFolder(const fs::path& folder, const fs::path& company) {
+    if (HasDotComponent(folder)) return "the path holds a \".\" or \"..\" component";
+    if (folder.parent_path().lexically_normal() != company.lexically_normal())
+        return "not a folder of " + company.string();
+    std::error_code ec;
+    if (fs::is_symlink(fs::symlink_status(folder, ec))) return "a symbolic link";
+    return "";
 }
 
 bool PathExists(const fs::path& path) {
@@ -43,13 +60,6 @@ bool IsPartFileName(const std::string& name) {
     if (name[dot] != '.') return false;
     return std::all_of(name.begin() + static_cast<long>(dot) + 1, name.end() - static_cast<long>(suffix.size()),
                        [](unsigned char c) { return std::isalnum(c) != 0; });
-}
-
-bool EndsWithDll(const std::string& name) {
-    if (name.size() < 4) return false;
-    std::string ext = name.substr(name.size() - 4);
-    std::transform(ext.begin(), ext.end(), ext.begin(), [](unsigned char c) { return static_cast<char>(std::tolower(c)); });
-    return ext == ".dll";
 }
 
 struct TFolderEntries {
@@ -81,10 +91,21 @@ const std::vector<std::string>& TFilePlacement::KeptDatabaseFolders() {
     return kept;
 }
 
-TFilePlacement::TFilePlacement(IPlacementFileSystem& fileSystem) : m_FileSystem(fileSystem) {}
+TFilePlacement::TFilePlacement(IPlacementFileSystem& fileSystem, std::string strCompanyFolder)
+    : m_FileSystem(fileSystem), m_strCompanyFolder(std::move(strCompanyFolder)) {}
+
+void TFilePlacement::CheckOwnFolder(const std::string& strFolder) const {
+    const std::string reason = WhyNotOwnFolder(FolderPath(strFolder), FolderPath(m_strCompanyFolder));
+    if (reason.empty()) return;
+    const std::string text = "TFilePlacement: Refused Folder=" + strFolder + " Error=" + reason;
+    AppendLog(text);
+    throw TPlacementRefused(text);
+}
 
 TPlacementResult TFilePlacement::PlaceNewInstallation(const std::string& strTempFolder,
                                                       const std::string& strInstallFolder) {
+    CheckOwnFolder(strTempFolder);
+    CheckOwnFolder(strInstallFolder);
     TPlacementResult result;
     AppendLog("TInstallerThread.WMUpdateProgress : New Install Path=" + strInstallFolder);
     std::error_code ec;
@@ -100,6 +121,8 @@ TPlacementResult TFilePlacement::PlaceNewInstallation(const std::string& strTemp
 
 bool TFilePlacement::DeleteAndInstall(const std::string& strInstallFolder, const std::string& strTempFolder,
                                       std::string& strErrorText) {
+    CheckOwnFolder(strTempFolder);
+    CheckOwnFolder(strInstallFolder);
     AppendLog("TInstallerThread.DeleteAndInstall InstallFolder=" + strInstallFolder + " Temp=" + strTempFolder);
     try {
         // The deletion's own result does not matter: whatever is left of the
@@ -115,6 +138,8 @@ bool TFilePlacement::DeleteAndInstall(const std::string& strInstallFolder, const
 
 bool TFilePlacement::RecursiveDeleteAndInstall(const std::string& strInstallFolder, const std::string& strCurrFolder,
                                                const std::string& strTempFolder, std::string& strErrorText) {
+    CheckOwnFolder(strTempFolder);
+    CheckOwnFolder(strInstallFolder);
     AppendLog("TInstallerThread.RecursiveDeleteAndInstall: InstallFolder=" + strInstallFolder +
               " CurrFolder=" + strCurrFolder + " Temp=" + strTempFolder);
     const std::string installFolder = WithSlash(strInstallFolder);
@@ -192,7 +217,8 @@ bool TFilePlacement::MoveBack(const std::string& strFolder) {
         try {
             MoveFolder(source, strFolder + "database/" + name);
         } catch (const std::exception& e) {
-            AppendLog("BackupAndDeleteDatabaseFiles: Restore (" + strFolder + "database/" + name + " Error=" + e.what());
+            AppendLog("BackupAndDeleteDatabaseFiles: Restore (" + strFolder + "database/" + name +
+                      " Error=" + e.what());
             if (PathExists(FolderPath(source))) ok = false;
         }
     }
@@ -217,6 +243,7 @@ void TFilePlacement::RecoverInterruptedBackup(const std::string& strFolder) {
 }
 
 bool TFilePlacement::BackupAndDeleteDatabaseFiles(const std::string& strFolder) {
+    CheckOwnFolder(strFolder);
     const std::string folder = WithSlash(strFolder);
     const fs::path backup = FolderPath(folder + "database_backup");
     // Whether "database_backup" holds the only copy of some user data.
@@ -225,10 +252,12 @@ bool TFilePlacement::BackupAndDeleteDatabaseFiles(const std::string& strFolder) 
     if (PathExists(backup)) {
         RecoverInterruptedBackup(folder);
         for (const std::string& name : KeptDatabaseFolders())
-            if (PathExists(backup / name) && !PathExists(FolderPath(folder + "database/" + name))) bBackupHoldsData = true;
+            if (PathExists(backup / name) && !PathExists(FolderPath(folder + "database/" + name)))
+                bBackupHoldsData = true;
         if (bBackupHoldsData)
-            AppendLog("BackupAndDeleteDatabaseFiles: delete database_backup before backup Error=it holds user data "
-                      "that could not be recovered");
+            AppendLog(
+                "BackupAndDeleteDatabaseFiles: delete database_backup before backup Error=it holds user data "
+                "that could not be recovered");
         else if (!m_FileSystem.DeleteFolder(backup))
             AppendLog("BackupAndDeleteDatabaseFiles: delete database_backup before backup Error=" + backup.string() +
                       " could not be deleted");
@@ -258,6 +287,7 @@ bool TFilePlacement::BackupAndDeleteDatabaseFiles(const std::string& strFolder) 
 }
 
 bool TFilePlacement::DeleteInterruptedPartFiles(const std::string& strInstallFolder) {
+    CheckOwnFolder(strInstallFolder);
     std::vector<fs::path> parts;
     std::error_code ec;
     for (fs::recursive_directory_iterator it(FolderPath(strInstallFolder), ec), end; !ec && it != end; it.increment(ec))
@@ -277,6 +307,7 @@ bool TFilePlacement::DeleteInterruptedPartFiles(const std::string& strInstallFol
 }
 
 bool TFilePlacement::DeleteObsoleteDlls(const std::string& strInstallFolder, const std::vector<std::string>& lstKeep) {
+    CheckOwnFolder(strInstallFolder);
     const std::string dir = WithSlash(strInstallFolder);
     if (!IsRealFolder(FolderPath(dir))) return true;
     TFolderEntries entries;
@@ -288,7 +319,7 @@ bool TFilePlacement::DeleteObsoleteDlls(const std::string& strInstallFolder, con
     }
     bool ok = true;
     for (const std::string& name : entries.lstFiles) {
-        if (!EndsWithDll(name)) continue;
+        if (!IsLibraryFileName(name)) continue;
         if (std::find(lstKeep.begin(), lstKeep.end(), name) != lstKeep.end()) continue;
         std::error_code ec;
         if (!m_FileSystem.DeleteFile(dir + name, ec)) {

@@ -1,4 +1,5 @@
 #pragma once
+#include <stdexcept>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -18,16 +19,31 @@ struct TPlacementResult {
 // installation folder for an update (user data of the database folder set
 // aside, libraries the new release no longer has removed).
 //
+// Thrown, before anything is touched, when an operation is asked to work on a
+// folder that is not its own (see TFilePlacement).
+class TPlacementRefused : public std::runtime_error {
+public:
+    using std::runtime_error::runtime_error;
+};
+
 // Folders are native paths written with "/" and ending in "/", as the engine
-// keeps them; log lines carry them as given. Engine thread only. No operation
-// throws: failures are logged and reported in the results.
+// keeps them; log lines carry them as given. Engine thread only.
+//
+// Every folder an operation works on (installation folder, temporary install
+// folder) must be, as written, a direct child of the company folder without a
+// "." or ".." component, and must not be a symbolic link: deleting or renaming
+// anything else could take every installation and the user's data with it.
+// Otherwise the operation logs the refusal and throws TPlacementRefused
+// without deleting or moving anything. No other failure throws: failures are
+// logged and reported in the results.
 class TFilePlacement {
 public:
     // The user-data folders of the database folder that survive an update, in
     // the order they are set aside and restored.
     static const std::vector<std::string>& KeptDatabaseFolders();
 
-    explicit TFilePlacement(IPlacementFileSystem& fileSystem);
+    // `strCompanyFolder`: ".../Corvane/", the parent of every folder worked on.
+    TFilePlacement(IPlacementFileSystem& fileSystem, std::string strCompanyFolder);
 
     // Moves `strTempFolder` into `strInstallFolder`: one rename when possible,
     // else the old folder deleted and the rename retried, else file by file.
@@ -71,6 +87,9 @@ public:
     bool DeleteInterruptedPartFiles(const std::string& strInstallFolder);
 
 private:
+    // Throws TPlacementRefused unless `strFolder` is one of the company
+    // folder's own children.
+    void CheckOwnFolder(const std::string& strFolder) const;
     // Moves one folder tree to `strTo`, creating the parents of `strTo`. Throws
     // std::runtime_error when the source is missing, the destination exists or
     // the rename fails.
@@ -80,4 +99,5 @@ private:
     void RecoverInterruptedBackup(const std::string& strFolder);
 
     IPlacementFileSystem& m_FileSystem;
+    std::string m_strCompanyFolder;
 };

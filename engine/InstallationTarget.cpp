@@ -2,8 +2,10 @@
 
 #include <algorithm>
 #include <cctype>
+#include <stdexcept>
 
 #include "EditionConstants.h"
+#include "app/InstallationName.h"
 #include "diagnostics/Log.h"
 
 namespace {
@@ -20,11 +22,41 @@ std::string Lower(std::string s) {
     return s;
 }
 
+// Paths compare in lower case, as file names do on Windows, after "." and
+// ".." are resolved: "vantixchart.exe" of another folder never matches.
+std::string ComparablePath(const std::filesystem::path& path) { return Lower(path.lexically_normal().string()); }
+
+// The executable itself, or the program that a loader was given on its command
+// line (relative arguments are relative to the process's working folder).
+bool RunsFile(const TProcessInfo& process, const std::string& wanted) {
+    if (!process.strExePath.empty() && ComparablePath(process.strExePath) == wanted) return true;
+    return std::any_of(process.lstArguments.begin(), process.lstArguments.end(), [&](const std::string& argument) {
+        if (argument.empty()) return false;
+        const std::filesystem::path program(argument);
+        if (program.is_relative() && process.strWorkingDir.empty()) return false;
+        return ComparablePath(std::filesystem::path(process.strWorkingDir) / program) == wanted;
+    });
+}
+
+// A loader maps the program's image into its memory.
+bool MapsFile(const IProcessList& processes, int pid, const std::string& wanted) {
+    const auto modules = processes.Modules(pid);
+    return std::any_of(modules.begin(), modules.end(),
+                       [&](const std::string& module) { return ComparablePath(module) == wanted; });
+}
+
 std::string CompanyKey() { return std::string("Software\\") + edition::strCompanyName; }
 
 bool NamesProduct(const std::string& key) {
     const std::string reg = edition::strProductRegName;
     return key == reg || key.starts_with(reg + "_");
+}
+
+// A key written by hand or by another program may carry a name that no
+// wizard or command line would accept; it must not become a folder to work on.
+bool HoldsSafeName(const std::string& key) {
+    const std::string prefix = std::string(edition::strProductRegName) + "_";
+    return !key.starts_with(prefix) || IsSafeInstallationName(std::string_view(key).substr(prefix.size()));
 }
 
 }  // namespace
@@ -37,6 +69,10 @@ std::vector<std::string> TInstallationTarget::FindInstallations(const IRegistryH
     std::vector<std::string> found;
     for (const auto& name : hkcu.SubKeyNames(CompanyKey())) {
         if (!NamesProduct(name)) continue;
+        if (!HoldsSafeName(name)) {
+            AppendLog("Install Ignored: " + name + " Error=the name is not a valid installation name");
+            continue;
+        }
         auto dir = hkcu.ReadString(CompanyKey() + "\\" + name + "\\1.0", "Dir");
         std::error_code ec;
         if (!dir || !std::filesystem::is_directory(*dir, ec)) continue;
@@ -47,6 +83,7 @@ std::vector<std::string> TInstallationTarget::FindInstallations(const IRegistryH
 }
 
 void TInstallationTarget::SetName(const std::string& name) {
+    if (!IsSafeInstallationName(name)) throw std::invalid_argument("Invalid installation name: " + name);
     m_strVantixName = name == edition::strProductRegName ? "" : name;
 }
 
@@ -58,6 +95,10 @@ std::string TInstallationTarget::InstallPath() const {
 std::string TInstallationTarget::RegFolderName() const {
     if (m_strVantixName.empty()) return edition::strProductRegName;
     return std::string(edition::strProductRegName) + "_" + m_strVantixName;
+}
+
+std::string TInstallationTarget::CompanyFolder() const {
+    return Trim(m_strAppData + "/" + edition::strCompanyName + "/");
 }
 
 std::string TInstallationTarget::TempInstallFolder() const {
@@ -83,12 +124,8 @@ std::string TInstallationTarget::RegisteredName(const std::vector<std::string>& 
 }
 
 bool TInstallationTarget::IsProcessRunning(const IProcessList& processes, const std::string& path) {
-    const std::string wanted = Lower(path);
-    const std::string wantedName = Lower(std::filesystem::path(path).filename().string());
-    for (const auto& process : processes.Snapshot()) {
-        if (Lower(process.strExeName) != wantedName && Lower(process.strExePath) != wanted) continue;
-        for (const auto& module : processes.Modules(process.nPid))
-            if (Lower(module) == wanted) return true;
-    }
+    const std::string wanted = ComparablePath(path);
+    for (const auto& process : processes.Snapshot())
+        if (RunsFile(process, wanted) || MapsFile(processes, process.nPid, wanted)) return true;
     return false;
 }

@@ -19,9 +19,11 @@ public:
 
     // The registry folder names of the installations that exist: sub-keys of
     // "Software\<company>" named after the product (exactly, or followed by
-    // "_"), whose "1.0\Dir" names a folder that exists. Registry order.
+    // "_"), whose "1.0\Dir" names a folder that exists and whose name passes
+    // IsSafeInstallationName. Registry order.
     std::vector<std::string> FindInstallations(const IRegistryHive& hkcu) const;
 
+    // Throws std::invalid_argument for a name IsSafeInstallationName refuses.
     void SetName(const std::string& name);
     const std::string& Name() const { return m_strVantixName; }
 
@@ -31,6 +33,9 @@ public:
     std::string InstallPath() const;
     // "OrlaDesk" or "OrlaDesk_<name>".
     std::string RegFolderName() const;
+    // ".../Corvane/", the only folder whose direct children the engine may
+    // delete or rename.
+    std::string CompanyFolder() const;
     // The folder a new installation is unpacked into: ".../Corvane/temp_install_orladesk/".
     std::string TempInstallFolder() const;
 
@@ -41,8 +46,10 @@ public:
     // The name of the found installation that `cmdName` asks for, as registered
     // (its letter case may differ); `cmdName` itself when none matches.
     static std::string RegisteredName(const std::vector<std::string>& found, const std::string& cmdName);
-    // Whether a running process executes the file `path` (its executable or a
-    // module mapped from that very file).
+    // Whether a running process executes the file `path`: as its executable,
+    // as the program named on its command line (a loader's), or as a file it
+    // maps (a compatibility layer maps the program's image). Only that very
+    // path counts, in any letter case; the same name in another folder does not.
     static bool IsProcessRunning(const IProcessList& processes, const std::string& path);
 
 private:

@@ -70,6 +70,7 @@ void TInstallerThread::Start() { m_Thread = std::thread([this] { Execute(); }); 
 
 void TInstallerThread::WaitStart() const {
     while (!m_bGetMessageReady.load()) std::this_thread::sleep_for(std::chrono::milliseconds(1));
+    if (m_StartFailure) std::rethrow_exception(m_StartFailure);
 }
 
 void TInstallerThread::PostThreadMessage(TMessage msg) { m_Queue.Post(std::move(msg)); }
@@ -107,10 +108,20 @@ std::string TInstallerThread::Identifier() const {
 void TInstallerThread::Execute() {
     pthread_setname_np(pthread_self(), "InstallerThread");
     AppendLog("Execute");
-    m_strIdentifier = m_Environment.fnMachineIdHex() + "_" + IdentifierTime();
-    AppendLog("TInstallerThread.Execute: Identifier=" + m_strIdentifier);
-    AppendLog("TInstallerThread.Execute: OS=" + m_Environment.fnOsDescription());
-    m_NetHttpClient = std::make_unique<THttpClient>();
+    // A thread that cannot start must say so: the window waits for it.
+    try {
+        m_strIdentifier = m_Environment.fnMachineIdHex() + "_" + IdentifierTime();
+        AppendLog("TInstallerThread.Execute: Identifier=" + m_strIdentifier);
+        AppendLog("TInstallerThread.Execute: OS=" + m_Environment.fnOsDescription());
+        m_NetHttpClient = std::make_unique<THttpClient>();
+        // The self-update check must not hold a cancelled run either.
+        m_NetHttpClient->SetAbortCheck([this] { return m_bInstallationSuspended.load(); });
+    } catch (const std::exception& e) {
+        AppendLog(std::string("TInstallerThread.Execute: Except: ") + e.what());
+        m_StartFailure = std::current_exception();
+        m_bGetMessageReady.store(true);
+        return;
+    }
     m_bGetMessageReady.store(true);
 
     TMessage msg;
@@ -303,8 +314,11 @@ TProxySettings TInstallerThread::GetProxySettings() const {
 
 void TInstallerThread::WMSetupDownloads() {
     AppendLog("WMSetupDownloads");
+    // A request queued behind a step that failed (a refused name, say) must
+    // not start a run on what that step left: only a retry resumes.
+    if (m_bInstallationSuspended.load()) return AppendLog("TInstallerThread.WMSetupDownloads: the run is stopped");
     TranslateEngineTexts(GetLanguage());
-    TFilePlacement placement(*m_Environment.placementFs);
+    TFilePlacement placement(*m_Environment.placementFs, m_Target.CompanyFolder());
     if (!m_bNewInstall.load()) {
         placement.DeleteInterruptedPartFiles(TempDownloadPath());
         bool deleted = placement.BackupAndDeleteDatabaseFiles(TempDownloadPath());
@@ -318,6 +332,7 @@ void TInstallerThread::WMSetupDownloads() {
     query.ToChannel = vcStable;
     query.strSuffix = "pt-br";
     query.bX64 = m_Environment.bX64;
+    query.fnShouldAbort = [this] { return m_bInstallationSuspended.load(); };
     TVantixVersion version;
     std::string text;
     int32_t lastError = 0;
@@ -450,9 +465,10 @@ void TInstallerThread::FinishRun() {
 }
 
 // The user is not told of a failed move: registration follows in every case.
+// A refused folder is no failed move: it throws, and the run ends aborted.
 void TInstallerThread::PlaceNewInstallation() {
     FlushUnpackedFiles();
-    TFilePlacement placement(*m_Environment.placementFs);
+    TFilePlacement placement(*m_Environment.placementFs, m_Target.CompanyFolder());
     auto result = placement.PlaceNewInstallation(TempDownloadPath(), InstallPath());
     if (result.bOk) return;
     TExceptionObject::SilentException(result.strErrorText.empty()

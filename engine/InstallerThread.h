@@ -1,4 +1,5 @@
 #pragma once
+#include <exception>
 #include <atomic>
 #include <filesystem>
 #include <functional>
@@ -66,6 +67,8 @@ public:
 
     void Start();
     // Returns once the loop is about to wait for its first message.
+    // Rethrows what stopped the thread from starting (its HTTP client could
+    // not be made, say): the thread then handles no message.
     void WaitStart() const;
 
     // Requests from the window, posted to the engine's queue.
@@ -157,6 +160,7 @@ private:
     std::atomic<bool> m_bGetMessageReady{false};
 
     std::string m_strIdentifier;  // written once before m_bGetMessageReady
+    std::exception_ptr m_StartFailure;  // likewise
     std::unique_ptr<THttpClient> m_NetHttpClient;
     mutable std::mutex m_csProxy;  // workers read the settings while the engine may replace them
     TProxySettings m_ProxySettings;

@@ -1,6 +1,8 @@
 #include "engine/SelfUpdateCheck.h"
 
 #include <charconv>
+#include <chrono>
+#include <cstdint>
 #include <stdexcept>
 #include <vector>
 
@@ -10,6 +12,11 @@
 namespace {
 
 constexpr int kTries = 3;
+// A version file is a line of a few characters; what a server sends beyond
+// this is not one, and only its start is worth a log line.
+constexpr uint64_t kMaxVersionFileBytes = 512;
+constexpr size_t kLoggedVersionChars = 64;
+constexpr std::chrono::seconds kVersionFileDeadline{60};
 
 std::vector<std::string> SplitAtDots(const std::string& text) {
     std::vector<std::string> pieces;
@@ -40,7 +47,7 @@ int64_t VersionValue(const std::string& version) {
 
 }  // namespace
 
-std::string GetURLAsString(THttpClient& client, const std::string& strUrl) {
+std::string GetURLAsString(THttpClient& client, const std::string& strUrl, uint64_t nMaxBytes) {
     client.SetProgressCallback({});
     std::string body;
     for (int nTry = 1; nTry <= kTries; ++nTry) {
@@ -48,7 +55,7 @@ std::string GetURLAsString(THttpClient& client, const std::string& strUrl) {
         body.clear();
         THttpResponse response;
         try {
-            response = client.Get(strUrl, body);
+            response = client.Get(strUrl, body, nMaxBytes);
         } catch (const std::exception& e) {
             AppendLog(std::string("TInstallerThread.GetURLAsString: NetHttpClient Exception: ") + e.what());
             if (nTry == kTries) throw;
@@ -69,14 +76,16 @@ bool InstallerHasUpdate(const std::string& strLocal, const std::string& strServe
 bool VerifyInstallerUpdate(THttpClient& client, const std::string& strVersionFileUrl,
                            const std::string& strLocalVersion) {
     try {
-        const std::string server = GetURLAsString(client, strVersionFileUrl);
+        client.SetTransferDeadline(kVersionFileDeadline);
+        const std::string server = GetURLAsString(client, strVersionFileUrl, kMaxVersionFileBytes);
+        client.SetTransferDeadline({});
         std::string local;
         bool bHasUpdate = false;
         if (!server.empty()) {
             local = strLocalVersion;
             bHasUpdate = InstallerHasUpdate(local, server);
         }
-        AppendLog("VerifyInstallerUpdate: Local=" + local + " Server=" + server);
+        AppendLog("VerifyInstallerUpdate: Local=" + local + " Server=" + server.substr(0, kLoggedVersionChars));
         return bHasUpdate;
     } catch (const std::exception& e) {
         AppendLog(std::string("VerifyInstallerUpdate: Exception = ") + e.what());

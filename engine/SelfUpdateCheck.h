@@ -1,4 +1,6 @@
 #pragma once
+#include <cstdint>
+#include <limits>
 #include <string>
 
 class THttpClient;
@@ -10,7 +12,9 @@ class THttpClient;
 // The body of the first 200 answer to a GET of `strUrl` in up to three tries,
 // or "" when none came. A failure without an answer on the third try is raised
 // to the caller (THttpError); earlier ones are logged and tried again at once.
-std::string GetURLAsString(THttpClient& client, const std::string& strUrl);
+// A body beyond `nMaxBytes` ends its try as a failure.
+std::string GetURLAsString(THttpClient& client, const std::string& strUrl,
+                           uint64_t nMaxBytes = std::numeric_limits<uint64_t>::max());
 
 // Whether `strServer` names a newer installer than `strLocal`. Each is read as
 // "major.minor[.more]": the first two pieces as integers, a piece that is not

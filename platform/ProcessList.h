@@ -4,12 +4,18 @@
 #include <vector>
 
 // Running processes, as a snapshot. On Linux the executable comes from
-// /proc/<pid>/exe and the loaded modules from /proc/<pid>/maps; processes that
-// belong to other users may show no executable.
+// /proc/<pid>/exe, the command line from /proc/<pid>/cmdline, the working folder
+// from /proc/<pid>/cwd and the loaded modules from /proc/<pid>/maps; processes
+// that belong to other users may show no executable, working folder or modules.
 struct TProcessInfo {
     int nPid = 0;
     std::string strExePath;  // full path of the executable; empty when unreadable
     std::string strExeName;  // file name part of strExePath (or the process name)
+    // The command line as the process holds it, program first. A program run
+    // through a loader (an interpreter, a compatibility layer) is named here
+    // while strExePath is the loader.
+    std::vector<std::string> lstArguments;
+    std::string strWorkingDir;  // empty when unreadable
 };
 
 class IProcessList {

@@ -5,6 +5,7 @@
 #include <openssl/x509.h>
 
 #include <algorithm>
+#include <stdexcept>
 #include <cctype>
 #include <cstdlib>
 #include <cstring>
@@ -40,12 +41,17 @@ std::string_view TrimLine(std::string_view s) {
 
 class TStringSink : public IHttpBodySink {
 public:
-    explicit TStringSink(std::string& body) : m_Body(body) {}
-    void Reserve(uint64_t nBytes) override { m_Body.reserve(static_cast<size_t>(nBytes)); }
-    void Write(const char* pData, size_t nSize) override { m_Body.append(pData, nSize); }
+    TStringSink(std::string& body, uint64_t nMaxBytes) : m_Body(body), m_nMaxBytes(nMaxBytes) {}
+    void Reserve(uint64_t nBytes) override { m_Body.reserve(static_cast<size_t>(std::min(nBytes, m_nMaxBytes))); }
+    void Write(const char* pData, size_t nSize) override {
+        if (nSize > m_nMaxBytes - m_Body.size())
+            throw std::length_error("Body larger than " + std::to_string(m_nMaxBytes) + " bytes");
+        m_Body.append(pData, nSize);
+    }
 
 private:
     std::string& m_Body;
+    const uint64_t m_nMaxBytes;
 };
 
 class TBytesSink : public IHttpBodySink {
@@ -222,6 +228,10 @@ void THttpClient::SetConnectTimeout(std::chrono::milliseconds timeout) {
     curl_easy_setopt(Curl(m_hCurl.get()), CURLOPT_CONNECTTIMEOUT_MS, static_cast<long>(timeout.count()));
 }
 
+void THttpClient::SetTransferDeadline(std::chrono::milliseconds tDeadline) {
+    curl_easy_setopt(Curl(m_hCurl.get()), CURLOPT_TIMEOUT_MS, static_cast<long>(tDeadline.count()));
+}
+
 void THttpClient::SetLowSpeedLimit(long nBytesPerSecond, std::chrono::seconds tTime) {
     curl_easy_setopt(Curl(m_hCurl.get()), CURLOPT_LOW_SPEED_LIMIT, nBytesPerSecond);
     curl_easy_setopt(Curl(m_hCurl.get()), CURLOPT_LOW_SPEED_TIME, static_cast<long>(tTime.count()));
@@ -320,9 +330,9 @@ THttpResponse THttpClient::Get(const std::string& url, IHttpBodySink& sink) {
     return transfer.response;
 }
 
-THttpResponse THttpClient::Get(const std::string& url, std::string& body) {
+THttpResponse THttpClient::Get(const std::string& url, std::string& body, uint64_t nMaxBytes) {
     body.clear();
-    TStringSink sink(body);
+    TStringSink sink(body, nMaxBytes);
     return Get(url, sink);
 }
 

@@ -4,6 +4,7 @@
 #include <functional>
 #include <memory>
 #include <stdexcept>
+#include <limits>
 #include <string>
 #include <vector>
 
@@ -66,7 +67,10 @@ public:
     using TAbortCheck = std::function<bool()>;
 
     static constexpr std::chrono::milliseconds kDefaultConnectTimeout{15000};
-    static constexpr long kDefaultLowSpeedBytes = 1;
+    // An average below this over the low-speed time ends a transfer: a server
+    // that sends a few bytes now and then must not hold a try for days. A
+    // 256 kbit/s link shared by four downloads still gives each 8 KB/s.
+    static constexpr long kDefaultLowSpeedBytes = 1024;
     static constexpr std::chrono::seconds kDefaultLowSpeedTime{30};
 
     THttpClient();
@@ -88,6 +92,9 @@ public:
     void SetConnectTimeout(std::chrono::milliseconds timeout);
     // A transfer slower than nBytesPerSecond for tTime fails with a time-out.
     void SetLowSpeedLimit(long nBytesPerSecond, std::chrono::seconds tTime);
+    // The whole of each later transfer, connection included, ends with an
+    // error once this has passed, however the bytes trickle in; zero: none.
+    void SetTransferDeadline(std::chrono::milliseconds tDeadline);
     // Called after every received block with the body bytes so far; an empty
     // function detaches it.
     void SetProgressCallback(TProgress progress);
@@ -102,7 +109,9 @@ public:
     THttpResponse Get(const std::string& url, IHttpBodySink& sink);
     // The same into a string, which is emptied first: what the engine's
     // GetURLAsString needs (detach the progress callback first).
-    THttpResponse Get(const std::string& url, std::string& body);
+    // A body longer than `nMaxBytes` ends the transfer at once and throws.
+    THttpResponse Get(const std::string& url, std::string& body,
+                      uint64_t nMaxBytes = std::numeric_limits<uint64_t>::max());
     THttpResponse Get(const std::string& url, std::vector<uint8_t>& body);
 
 private:

@@ -102,15 +102,18 @@ int32_t ProxyPortFromText(std::string_view port) {
     return value <= 65535 ? value : 0;
 }
 
-TProxySettings ProxyFromSystem() {
+TProxySettings SystemProxySettings(const std::function<bool(std::string&, std::string&)>& hostAndPort) {
     TProxySettings settings;
     std::string host, port;
-    if (!GetSystemProxy(host, port)) return settings;
+    if (!hostAndPort(host, port)) return settings;
     settings.FHost = host;
     settings.FPort = ProxyPortFromText(port);
     const TProxyAddress address = ParseProxyText(SystemProxyText());
+    if (address.strHost != host) return settings;
     if (address.strScheme == "socks5" || address.strScheme == "socks5h") settings.FScheme = "socks5";
     settings.FUserName = address.strUserName;
     settings.FPassword = address.strPassword;
     return settings;
 }
+
+TProxySettings ProxyFromSystem() { return SystemProxySettings(GetSystemProxy); }

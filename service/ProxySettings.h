@@ -1,5 +1,6 @@
 #pragma once
 #include <cstdint>
+#include <functional>
 #include <string>
 #include <string_view>
 
@@ -46,3 +47,10 @@ int32_t ProxyPortFromText(std::string_view port);
 // and the package tools take them) are taken over, so an unattended run can
 // pass a proxy that asks for them; the Internet settings dialog replaces them.
 TProxySettings ProxyFromSystem();
+
+// The same settings with host and port taken from `hostAndPort` (GetSystemProxy
+// or a stand-in): the one place where the window's start, its Internet
+// settings dialog and the run without a window build the system proxy. The
+// scheme and credentials come from the environment's entry when it names the
+// same host.
+TProxySettings SystemProxySettings(const std::function<bool(std::string&, std::string&)>& hostAndPort);

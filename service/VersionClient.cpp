@@ -1,5 +1,6 @@
 #include "service/VersionClient.h"
 
+#include <chrono>
 #include <stdexcept>
 
 #include "service/HttpClient.h"
@@ -55,6 +56,8 @@ private:
     std::string& m_Body;
 };
 
+constexpr std::chrono::minutes kVersionDocumentDeadline{15};
+
 std::string ExceptionText(const std::string& message, int32_t lastError, const std::string& text) {
     std::string result = "Exception=\"" + message + "\" LastErrorCode=" + std::to_string(lastError);
     return text.empty() ? result : result + " " + text;
@@ -63,7 +66,7 @@ std::string ExceptionText(const std::string& message, int32_t lastError, const s
 }  // namespace
 
 bool ReadVersionInfo(const std::string& url, TVantixVersion& version, std::string& text,
-                     const TProxySettings* proxy, int32_t& lastError) {
+                     const TProxySettings* proxy, int32_t& lastError, const std::function<bool()>& shouldAbort) {
     text = "URL=\"" + url + "\"";
     lastError = 0;
     if (proxy != nullptr) text += " Proxy=True";
@@ -71,6 +74,9 @@ bool ReadVersionInfo(const std::string& url, TVantixVersion& version, std::strin
         THttpClient client;
         client.SetHeaders({"Connection: Keep-Alive"});
         if (proxy != nullptr) client.SetProxy(*proxy);
+        if (shouldAbort) client.SetAbortCheck(shouldAbort);
+        // The largest document at a slow link's pace, and no longer.
+        client.SetTransferDeadline(kVersionDocumentDeadline);
         std::string body;
         TVersionDocumentSink sink(body);
         const THttpResponse response = client.Get(url, sink);
@@ -102,5 +108,5 @@ bool GetVersionInfo(const TVersionQuery& query, TVantixVersion& version, std::st
         text = ExceptionText(e.what(), lastError, "");
         return false;
     }
-    return ReadVersionInfo(url, version, text, proxy, lastError);
+    return ReadVersionInfo(url, version, text, proxy, lastError, query.fnShouldAbort);
 }

@@ -1,5 +1,6 @@
 #pragma once
 #include <cstdint>
+#include <functional>
 #include <string>
 
 #include "service/ProxySettings.h"
@@ -23,6 +24,9 @@ struct TVersionQuery {
     std::string strSuffix;       // locale segment, e.g. "pt-br"
     bool bX64 = false;           // the 64-bit variant
     bool bMandatory = false;     // the last mandatory version after strFromVersion
+    // Asked while the document comes in: true ends the query as a failure, so
+    // that stopping the run need not wait for a slow or silent server.
+    std::function<bool()> fnShouldAbort;
 };
 
 // The query URL, nothing escaped; the first form that applies wins:
@@ -56,7 +60,8 @@ constexpr uint64_t kMaxVersionDocumentSize = 16ull << 20;
 // proxy: nullptr means no proxy; a record with an empty host also goes direct.
 // Its scheme counts: a "socks5" proxy is spoken to as SOCKS.
 bool ReadVersionInfo(const std::string& url, TVantixVersion& version, std::string& text,
-                     const TProxySettings* proxy, int32_t& lastError);
+                     const TProxySettings* proxy, int32_t& lastError,
+                     const std::function<bool()>& shouldAbort = {});
 
 // BuildVersionUrl, then ReadVersionInfo; text is emptied on entry.
 bool GetVersionInfo(const TVersionQuery& query, TVantixVersion& version, std::string& text,

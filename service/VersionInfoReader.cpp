@@ -34,14 +34,9 @@ int32_t ReadInt32(const element& value, const std::string& where) {
     return static_cast<int32_t>(number);
 }
 
-uint32_t ReadUInt32(const element& value, const std::string& where) {
-    if (value.type() != element_type::INT64 && value.type() != element_type::UINT64)
-        Fail(where, "not a whole number");
-    uint64_t number = 0;
-    if (value.get_uint64().get(number) != simdjson::SUCCESS ||
-        number > std::numeric_limits<uint32_t>::max())
-        Fail(where, "not a whole number from 0 to 4294967295");
-    return static_cast<uint32_t>(number);
+// A JSON integer: 10.0 and 1e1 are refused like any other mistyped number.
+bool IsWholeNumber(const element& value) {
+    return value.type() == element_type::INT64 || value.type() == element_type::UINT64;
 }
 
 std::string ReadString(const element& value, const std::string& where) {
@@ -71,33 +66,52 @@ std::vector<std::string> ReadStringArray(const element& value, const std::string
 }
 
 // The DOM keeps a number only as its value; a change entry needs the text as
-// the service wrote it, so walk to the same entry again with the on-demand
-// parser, which sees the raw token. find_field, like at_key, takes the first
-// of duplicate keys.
-std::string RawChangeToken(const simdjson::padded_string& json, size_t wanted) {
-    simdjson::ondemand::parser parser;
-    simdjson::ondemand::document doc;
-    simdjson::ondemand::array changes;
-    if (parser.iterate(json).get(doc) != simdjson::SUCCESS ||
-        doc.find_field("changes").get_array().get(changes) != simdjson::SUCCESS)
-        Fail("changes", "cannot be read again");
-    size_t index = 0;
-    for (auto item : changes) {
-        simdjson::ondemand::value value;
-        if (item.get(value) != simdjson::SUCCESS) break;
-        if (index++ == wanted) {
-            std::string_view token = value.raw_json_token();
-            while (!token.empty() && (token.back() == ' ' || token.back() == '\t' ||
-                                      token.back() == '\r' || token.back() == '\n'))
-                token.remove_suffix(1);
-            return std::string(token);
+// the service wrote it. The on-demand parser sees the raw tokens, so one walk
+// over "changes" collects the text of every numeric entry, by position; a walk
+// per entry would cost the whole document each time. find_field, like at_key,
+// takes the first of duplicate keys.
+class TRawChangeNumbers {
+public:
+    explicit TRawChangeNumbers(const simdjson::padded_string& json) : m_Json(json) {}
+
+    const std::string& Text(size_t index) {
+        if (!m_bRead) ReadAll();
+        if (index >= m_lstTexts.size() || m_lstTexts[index].empty())
+            Fail("changes[" + std::to_string(index) + "]", "cannot be read again");
+        return m_lstTexts[index];
+    }
+
+private:
+    void ReadAll() {
+        m_bRead = true;
+        simdjson::ondemand::parser parser;
+        simdjson::ondemand::document doc;
+        simdjson::ondemand::array changes;
+        if (parser.iterate(m_Json).get(doc) != simdjson::SUCCESS ||
+            doc.find_field("changes").get_array().get(changes) != simdjson::SUCCESS)
+            Fail("changes", "cannot be read again");
+        for (auto item : changes) {
+            simdjson::ondemand::value value;
+            simdjson::ondemand::json_type type;
+            if (item.get(value) != simdjson::SUCCESS || value.type().get(type) != simdjson::SUCCESS) break;
+            m_lstTexts.push_back(type == simdjson::ondemand::json_type::number ? TrimmedToken(value) : "");
         }
     }
-    Fail("changes[" + std::to_string(wanted) + "]", "cannot be read again");
-}
 
-TVantixVersionChange ReadChange(const element& entry, const simdjson::padded_string& json,
-                                size_t index) {
+    static std::string TrimmedToken(simdjson::ondemand::value& value) {
+        std::string_view token = value.raw_json_token();
+        while (!token.empty() &&
+               (token.back() == ' ' || token.back() == '\t' || token.back() == '\r' || token.back() == '\n'))
+            token.remove_suffix(1);
+        return std::string(token);
+    }
+
+    const simdjson::padded_string& m_Json;
+    bool m_bRead = false;
+    std::vector<std::string> m_lstTexts;  // empty for entries that are not numbers
+};
+
+TVantixVersionChange ReadChange(const element& entry, TRawChangeNumbers& numbers, size_t index) {
     const std::string where = "changes[" + std::to_string(index) + "]";
     TVantixVersionChange change;
     object obj;
@@ -117,7 +131,7 @@ TVantixVersionChange ReadChange(const element& entry, const simdjson::padded_str
         case element_type::INT64:
         case element_type::UINT64:
         case element_type::DOUBLE:
-            change.strText = RawChangeToken(json, index);
+            change.strText = numbers.Text(index);
             return change;
         default:
             Fail(where, "neither a string, a number nor an object with \"text\"");
@@ -133,11 +147,16 @@ PVantixVersionFile ReadFile(const element& entry, size_t index) {
     std::replace(file->strFile.begin(), file->strFile.end(), '/', '\\');
     file->strMD5 = ReadString(Required(obj, "md5", where + ".md5"), where + ".md5");
     element value;
-    if (FindKey(obj, "size", value)) file->nFileSize = ReadUInt32(value, where + ".size");
+    uint64_t nSize = 0;
+    if (FindKey(obj, "size", value) && IsWholeNumber(value) && value.get_uint64().get(nSize) == simdjson::SUCCESS &&
+        nSize <= std::numeric_limits<uint32_t>::max())
+        file->nFileSize = static_cast<uint32_t>(nSize);
     bool bInstall = false;
     if (FindKey(obj, "install", value) && value.get_bool().get(bInstall) == simdjson::SUCCESS)
         file->bInstall = bInstall;
-    if (FindKey(obj, "product", value)) file->strProduct = ReadString(value, where + ".product");
+    std::string_view product;
+    if (FindKey(obj, "product", value) && value.get_string().get(product) == simdjson::SUCCESS)
+        file->strProduct = std::string(product);
     return file;
 }
 
@@ -172,9 +191,10 @@ void ReadVersionDocument(std::string_view json, TVantixVersion& out) {
     }
 
     out.arChanges.clear();
+    TRawChangeNumbers numbers(padded);
     size_t index = 0;
     for (element entry : ReadArray(Required(top, "changes", "changes"), "changes"))
-        out.arChanges.push_back(ReadChange(entry, padded, index++));
+        out.arChanges.push_back(ReadChange(entry, numbers, index++));
 
     out.lstFiles.clear();
     index = 0;

@@ -22,12 +22,11 @@ public:
 // - Whole numbers must be JSON integers (no fraction or exponent) in the
 //   field's range; a number written as a JSON string is refused, like any other
 //   wrong type.
-// - A file's "size", when present, must be a whole number from 0 to 4294967295,
-//   and its "product", when present, must be a string; anything else fails the
-//   query instead of falling back to the default, because the defaults mean
-//   "accept any length" and "for every edition" and would widen what we accept.
-// - The other optional keys ("products", a file's "install") take their
-//   default when missing or of another type.
+// - Optional keys (a file's "size", "install" and "product", the top-level
+//   "products") take their default when missing or unreadable: a "size" that is
+//   not a whole number from 0 to 4294967295 reads as 0 (the download then takes
+//   any length), a "product" that is not a string as "for every edition".
+//   Required keys that are missing or unreadable fail the query.
 // - A change entry that is a number keeps its text exactly as written ("1.50").
 //
 // Throws TVersionFormatError. Fields read before a failure stay in out.

@@ -4,6 +4,7 @@
 #include <QRegularExpressionValidator>
 
 #include "EditionConstants.h"
+#include "app/InstallationName.h"
 #include "engine/MessageIds.h"
 #include "ui/CloseButton.h"
 #include "ui/Fonts.h"
@@ -71,6 +72,8 @@ std::optional<std::string> TFrameCreateInstall::NameProblem(const std::string& n
     const std::string regName = edition::strProductRegName;
     if (name == placeholder) return txtFillName;
     if (name.find(' ') != std::string::npos) return txtNoSpaces;
+    // No text of its own: asking again for a name is the nearest there is.
+    if (!IsSafeInstallationName(name)) return txtFillName;
     if (installed(regName + "_" + name)) return txtNameUsed;
     if (name.empty() && installed(regName)) return txtNameUsed;
     return std::nullopt;

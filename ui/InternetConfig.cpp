@@ -147,14 +147,9 @@ TProxySettings TInternetConfig::ChosenSettings(
     const std::function<bool(std::string&, std::string&)>& systemProxy) const {
     TProxySettings settings;
     switch (Choice()) {
-        case pcBrowser: {
-            std::string host, port;
-            if (systemProxy(host, port)) {
-                settings.FHost = host;
-                settings.FPort = ProxyPortFromText(port);
-            }
+        case pcBrowser:
+            settings = SystemProxySettings(systemProxy);
             break;
-        }
         case pcManual:
             settings.FHost = Utf8(EdtProxyIP->text());
             settings.FPort = ProxyPortFromText(Utf8(EdtProxyPort->text()));

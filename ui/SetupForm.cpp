@@ -127,18 +127,8 @@ void TSetupForm::StartEngine() {
     m_InstallerThread->WaitStart();
     QCoreApplication::processEvents();
 
-    TProxySettings proxy;
-    std::string host, port;
-    if (m_Services.fnSystemProxy(host, port)) {
-        proxy.FHost = host;
-        proxy.FPort = ProxyPortFromText(port);
-        // A SOCKS proxy of the environment keeps its scheme: HTTP spoken to it never works.
-        const TProxySettings system = ProxyFromSystem();
-        if (system.FHost == host) proxy.FScheme = system.FScheme;
-        m_InternetConfig->SelectChoice(TInternetConfig::pcBrowser);
-    } else {
-        m_InternetConfig->SelectChoice(TInternetConfig::pcNone);
-    }
+    const TProxySettings proxy = SystemProxySettings(m_Services.fnSystemProxy);
+    m_InternetConfig->SelectChoice(proxy.FHost.empty() ? TInternetConfig::pcNone : TInternetConfig::pcBrowser);
     m_lstOldInstalls.clear();
 
     m_InstallerThread->SetUnnatendedValues(m_strCmdName, m_CmdInstall);
@@ -220,6 +210,7 @@ void TSetupForm::HandleMessage(TMessage& msg) {
         case WM_RAISE_RUNNING_WINDOW:
             return RaiseWindow();
         case WM_QUIT:
+            m_bRunEnded = true;
             return Quit();
         default:
             return;
@@ -269,6 +260,8 @@ bool TSetupForm::FormCloseQuery() {
     const TMessageBoxText question = CloseQuestion(GetLanguage());
     if (!m_Services.prompts->AskYesNo(this, question.strCaption, question.strText)) return false;
     if (m_InstallerThread && m_InstallerThread->IsNewInstall()) m_InstallerThread->UndoInstall();
+    // The calling software must not be told that a cancelled run succeeded.
+    if (m_CmdInstall != citNone && !m_bRunEnded && GetExitCode() == ecSuccess) SetExitCode(ecUnexpected);
     return true;
 }
 
@@ -281,7 +274,14 @@ void TSetupForm::closeEvent(QCloseEvent* event) {
     Quit();
 }
 
-void TSetupForm::Quit() { m_Services.fnQuit(); }
+// A new installation that failed unattended leaves none of its unpacked files
+// behind, as without a window: nobody is there to retry.
+void TSetupForm::Quit() {
+    if (m_CmdInstall == citInstall && GetExitCode() != ecSuccess && m_InstallerThread &&
+        m_InstallerThread->IsNewInstall())
+        m_InstallerThread->UndoInstall();
+    m_Services.fnQuit();
+}
 
 void TSetupForm::OpenAddress(const std::string& address) { m_Services.fnShellOpen(address); }
 

@@ -126,6 +126,7 @@ private:
     bool m_bMultipleInstall = false;
     bool m_bHasInstallerUpdate = false;
     TCmdInstallType m_CmdInstall = citNone;
+    bool m_bRunEnded = false;  // the engine asked the window to quit
     std::string m_strCmdName;
     std::string m_strErrorMessage;  // the text of a failed registration
     bool m_bClosing = false;

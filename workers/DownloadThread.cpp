@@ -1,7 +1,9 @@
 #include "workers/DownloadThread.h"
 
 #include <algorithm>
+#include <chrono>
 #include <limits>
+#include <stdexcept>
 #include <string>
 
 #include "app/ExitCode.h"
@@ -17,25 +19,39 @@ namespace {
 // Writes the body into the package from its start. When a size is expected,
 // bytes beyond it are counted but not kept: the size check fails either way,
 // and a server that sends far more than announced cannot exhaust memory.
+// Keeps a package body up to `nMaxBytes`; one byte more ends the transfer:
+// a body that goes on past its declared size, or a body without one that
+// would take more memory than one package may, fails its try at once.
 class TPackageSink : public IHttpBodySink {
 public:
-    TPackageSink(std::string& data, int64_t nExpected)
-        : m_Data(data),
-          m_nKeep(nExpected > 0 ? static_cast<uint64_t>(nExpected) + 1 : std::numeric_limits<uint64_t>::max()) {
-        m_Data.clear();
-    }
+    TPackageSink(std::string& data, uint64_t nMaxBytes) : m_Data(data), m_nMaxBytes(nMaxBytes) { m_Data.clear(); }
 
-    void Reserve(uint64_t nBytes) override { m_Data.reserve(static_cast<size_t>(std::min(nBytes, m_nKeep))); }
+    void Reserve(uint64_t nBytes) override { m_Data.reserve(static_cast<size_t>(std::min(nBytes, m_nMaxBytes))); }
 
     void Write(const char* pData, size_t nSize) override {
-        const uint64_t nRoom = m_nKeep - std::min<uint64_t>(m_Data.size(), m_nKeep);
-        m_Data.append(pData, static_cast<size_t>(std::min<uint64_t>(nSize, nRoom)));
+        if (nSize > m_nMaxBytes - m_Data.size())
+            throw std::length_error("Package body larger than " + std::to_string(m_nMaxBytes) + " bytes");
+        m_Data.append(pData, nSize);
     }
 
 private:
     std::string& m_Data;
-    const uint64_t m_nKeep;
+    const uint64_t m_nMaxBytes;
 };
+
+// The most bytes a try may receive: the declared size, else what the memory
+// budget allows one package.
+uint64_t BodyLimit(int64_t nDeclared, const TMemoryBudget& budget) {
+    return nDeclared > 0 ? static_cast<uint64_t>(nDeclared) : budget.Limit();
+}
+
+// A try may take as long as its bytes need at a slow link's pace, and never
+// less than the floor: a trickle cannot stretch it further.
+std::chrono::milliseconds TryDeadline(uint64_t nBytes) {
+    constexpr uint64_t kSlowestBytesPerSecond = 4096;
+    constexpr std::chrono::milliseconds kFloor{std::chrono::minutes(2)};
+    return std::max(kFloor, std::chrono::milliseconds(nBytes * 1000 / kSlowestBytesPerSecond));
+}
 
 std::string ResponseDetails(const THttpResponse& response, const TFileToDownload& item) {
     return "StatusCode=" + std::to_string(response.nStatus) + " StatusText=" + response.strStatusText +
@@ -155,7 +171,9 @@ TDownloadThread::TDownloadOutcome TDownloadThread::DownloadSingleFile(TFileToDow
 
         THttpResponse response;
         try {
-            TPackageSink sink(item.Stream->data, item.nDownloadSize);
+            const uint64_t nLimit = BodyLimit(item.nDownloadSize, m_Host.PackageBudget());
+            TPackageSink sink(item.Stream->data, nLimit);
+            m_NetHttpClient->SetTransferDeadline(TryDeadline(nLimit));
             response = m_NetHttpClient->Get(item.strFileUrl, sink);
         } catch (const std::exception& e) {
             // Stopping ends the transfer through the client's abort check, or

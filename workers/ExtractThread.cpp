@@ -11,6 +11,7 @@
 
 #include <algorithm>
 #include <atomic>
+#include <cctype>
 #include <cerrno>
 #include <cstring>
 #include <exception>
@@ -25,6 +26,7 @@
 #include "engine/MessageIds.h"
 #include "platform/PathJoin.h"
 #include "workers/BlockPipe.h"
+#include "workers/DiskReservations.h"
 #include "workers/FileHashing.h"
 #include "workers/IoBuffer.h"
 #include "workers/Md5Digest.h"
@@ -79,9 +81,10 @@ public:
         if (m_nFd >= 0) ::close(m_nFd);
         if (!m_bCommitted) ::unlink(m_strName.c_str());
     }
-    const std::string& Name() const { return m_strName; }
     TPartFile(const TPartFile&) = delete;
     TPartFile& operator=(const TPartFile&) = delete;
+
+    const std::string& Name() const { return m_strName; }
 
     void Write(const char* data, size_t size) {
         while (size > 0) {
@@ -235,9 +238,11 @@ void CheckLzmaDictionaries(const std::string& package) {
 // Reads the entry's data into the buffers `next` gives, handing each filled
 // one to `put`; returns the number of bytes read.
 template <class NextBuffer, class Put>
-uint64_t ReadEntryData(archive* zip, const std::string& name, uint64_t nLimit, NextBuffer next, Put put) {
+uint64_t ReadEntryData(archive* zip, const std::string& name, uint64_t nLimit, const std::function<bool()>& stopped,
+                       NextBuffer next, Put put) {
     uint64_t nRead = 0;
     for (;;) {
+        if (stopped && stopped()) throw EUnpackStopped("Unpacking of " + name + " stopped");
         const std::span<char> buffer = next();
         const la_ssize_t n = archive_read_data(zip, buffer.data(), buffer.size());
         if (n < 0) ThrowArchiveError(zip, "Cannot unpack " + name);
@@ -280,6 +285,21 @@ void RunOnOwnThread(Work work) {
     if (failure) std::rethrow_exception(failure);
 }
 
+std::string ComparableEntryName(std::string name) {
+    std::replace(name.begin(), name.end(), '\\', '/');
+    std::transform(name.begin(), name.end(), name.begin(), [](unsigned char c) { return std::tolower(c); });
+    return name;
+}
+
+std::filesystem::path ChosenOutputPath(const std::filesystem::path& target, const std::string& entryName,
+                                       const std::string& fileName) {
+    if (fileName.empty()) return OutputPath(target, entryName);
+    if (ComparableEntryName(entryName) != ComparableEntryName(fileName))
+        AppendLog("TExtractThread: Package entry=" + entryName + " differs from File=" + fileName +
+                  "; written as File");
+    return OutputPath(target, fileName);
+}
+
 void CreateFolders(const std::filesystem::path& folder) {
     std::error_code ec;
     std::filesystem::create_directories(folder, ec);
@@ -289,7 +309,7 @@ void CreateFolders(const std::filesystem::path& folder) {
 }  // namespace
 
 TUnpackedFile UnpackFirstEntry(const std::string& package, const std::filesystem::path& target, uint64_t nMaxSize,
-                               TUnpackDurability durability, const TUnpackAcceptance& accept) {
+                               TUnpackDurability durability, const TUnpackOptions& options) {
     CheckLzmaDictionaries(package);
     TUtf8NamesScope utf8Names;
     TArchivePtr zip(archive_read_new());
@@ -307,9 +327,13 @@ TUnpackedFile UnpackFirstEntry(const std::string& package, const std::filesystem
     if (name.empty()) throw std::runtime_error("Package entry has no name");
     if (archive_entry_filetype(entry) != AE_IFREG)
         throw std::runtime_error("Package entry is not a regular file: " + name);
-    const std::filesystem::path path = OutputPath(target, name);
+    const std::filesystem::path path = ChosenOutputPath(target, name, options.strFileName);
     const bool bSizeDeclared = archive_entry_size_is_set(entry) != 0;
-    const uint64_t nLimit = UnpackLimit(entry, name, package.size(), nMaxSize, RoomOnDisk(path.parent_path()));
+    // The room is shared with the other workers' files being unpacked.
+    const TDiskReservations::TTicket room = TDiskReservations::Process().Take(
+        RoomOnDisk(path.parent_path()),
+        [&](uint64_t nRoom) { return UnpackLimit(entry, name, package.size(), nMaxSize, nRoom); });
+    const uint64_t nLimit = room.Bytes();
 
     CreateFolders(path.parent_path());
     TPartFile part(path, OutputMode(entry));
@@ -327,21 +351,20 @@ TUnpackedFile UnpackFirstEntry(const std::string& package, const std::filesystem
                 ticket.JoinOnce();
                 keep(data, size);
             });
-            nWritten = ReadEntryData(zip.get(), name, nLimit, [&] { return pipe.Buffer(); },
+            nWritten = ReadEntryData(zip.get(), name, nLimit, options.fnStopped, [&] { return pipe.Buffer(); },
                                      [&](const char*, size_t size) { pipe.Submit(size); });
             pipe.Finish();
         });
     } else {
-        nWritten = ReadEntryData(zip.get(), name, nLimit, [] { return ThreadIoBuffer(); }, keep);
+        nWritten = ReadEntryData(zip.get(), name, nLimit, options.fnStopped, [] { return ThreadIoBuffer(); }, keep);
     }
     if (bSizeDeclared && nWritten != nLimit)
         throw std::runtime_error("Package entry " + name + " is shorter than its declared size");
-    // A refused file must never replace an installed one: the check runs on the
-    // temporary file, which the part's destructor removes.
-    const std::string md5 = digest.HexUpper();
-    if (accept && !accept({part.Name(), md5, false})) return {path, md5, false};
-    part.Commit(durability);
-    return {path, md5, true};
+    TUnpackedFile unpacked{path, digest.HexUpper()};
+    // Refused, the temporary file goes with `part`; nothing was replaced.
+    unpacked.bPlaced = !options.fnAccept || options.fnAccept(unpacked, part.Name());
+    if (unpacked.bPlaced) part.Commit(durability);
+    return unpacked;
 }
 
 std::filesystem::path ExtractFirstEntry(const std::string& package, const std::filesystem::path& target,
@@ -388,14 +411,29 @@ bool TExtractThread::ProcessItem(PFileToDownload item) {
         // A new installation is unpacked into a folder of its own that the
         // engine flushes once before putting it in place; an update replaces
         // installed files one by one, each of which must be whole on disk first.
-        const TUnpackedFile unpacked = UnpackFirstEntry(
-            item->Stream->data, target, kMaxUnpackedSize,
-            m_Host.IsNewInstall() ? TUnpackDurability::eCallerFlushes : TUnpackDurability::eFlushEachFile,
-            [&](const TUnpackedFile& part) { return CheckUnpackedFile(part, *item); });
+        TUnpackOptions options;
+        options.strFileName = item->strFileName;
+        options.fnAccept = [&](const TUnpackedFile& file, const std::filesystem::path& part) {
+            return Md5Matches(file, part, *item);
+        };
+        options.fnStopped = [this] { return Terminated(); };
+        const TUnpackedFile unpacked =
+            UnpackFirstEntry(item->Stream->data, target, kMaxUnpackedSize,
+                             m_Host.IsNewInstall() ? TUnpackDurability::eCallerFlushes
+                                                   : TUnpackDurability::eFlushEachFile,
+                             options);
         item->Stream.reset();
+        if (!unpacked.bPlaced) {
+            HandleMismatch(std::move(item));
+            return true;
+        }
         item.reset();
         m_Host.IncrementValidatedCount();
         return true;
+    } catch (const EUnpackStopped& e) {
+        // The run is being stopped: its queues go with it.
+        AppendLog("TExtractThread.Execute: " + std::string(e.what()) + ", the worker is ending");
+        return false;
     } catch (const EFCreateError& e) {
         HandleCreateFailure(std::move(item), e.what(), target);
         return true;
@@ -404,18 +442,35 @@ bool TExtractThread::ProcessItem(PFileToDownload item) {
     }
 }
 
-bool TExtractThread::CheckUnpackedFile(const TUnpackedFile& part, const TFileToDownload& item) {
-    const std::filesystem::path& path = part.path;
-    if (ValidateMD5Digest(path, part.strMd5, item.strFileMd5, item.strFileName)) return true;
-    // The file is not placed; the run goes on and the mismatches are reported
-    // at its end, which then does not count as a success.
+bool TExtractThread::Md5Matches(const TUnpackedFile& unpacked, const std::filesystem::path& partPath,
+                                const TFileToDownload& item) {
+    if (ValidateMD5Digest(unpacked.path, unpacked.strMd5, item.strFileMd5, partPath)) return true;
     m_Host.SetMd5Failed();
     const std::string info = "File: " + item.strFileName + " Remote MD5: " + item.strFileMd5 +
-                             " Local MD5: " + part.strMd5 + " Modified at: " + GetFileModifiedTime(path) +
-                             " File size: " + GetFileSizeText(path) + " bytes";
+                             " Local MD5: " + unpacked.strMd5 + " Modified at: " + GetFileModifiedTime(partPath) +
+                             " File size: " + GetFileSizeText(partPath) + " bytes";
     AppendLog("TExtractThread.Execute: Invalid hash for " + info);
     m_Host.AddFailedMd5Info(info);
     return false;
+}
+
+// The mismatching file was never placed. Unattended, the run goes on to its
+// end, where the mismatches are reported and it ends without success; in the
+// window the file is fetched again like a damaged package, so the retry frame
+// follows when the server keeps sending it.
+void TExtractThread::HandleMismatch(PFileToDownload item) {
+    if (m_Host.GetInstallType() != citNone) return m_Host.IncrementValidatedCount();
+    DownloadAgain(std::move(item));
+}
+
+// Counts as a failed download try; the partly written file is already gone
+// and an installed file of that name was never touched.
+void TExtractThread::DownloadAgain(PFileToDownload item) {
+    ++item->nRetries;
+    item->Stream.reset();
+    const int64_t nSize = item->nDownloadSize;
+    m_Host.EnqueueItemForDownload(std::move(item));
+    m_Host.UpdateTotalDownloaded(-nSize);
 }
 
 void TExtractThread::HandleCreateFailure(PFileToDownload item, const std::string& message,
@@ -443,12 +498,6 @@ bool TExtractThread::HandleOtherFailure(PFileToDownload item, const std::string&
         m_Host.MainHandle().PostQuit();
         return false;
     }
-    // Counts as a failed download try; the partly written file is already gone
-    // and an installed file of that name was never touched.
-    ++item->nRetries;
-    item->Stream.reset();
-    const int64_t nSize = item->nDownloadSize;
-    m_Host.EnqueueItemForDownload(std::move(item));
-    m_Host.UpdateTotalDownloaded(-nSize);
+    DownloadAgain(std::move(item));
     return true;
 }

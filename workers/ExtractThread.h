@@ -17,17 +17,35 @@ public:
     using std::runtime_error::runtime_error;
 };
 
+// Unpacking was stopped from outside (the worker is ending); nothing of the
+// file was left behind.
+class EUnpackStopped : public std::runtime_error {
+public:
+    using std::runtime_error::runtime_error;
+};
+
 struct TUnpackedFile {
     std::filesystem::path path;
     // 32 upper-case hexadecimal digits, computed while the file was written.
     std::string strMd5;
-    // False when the acceptance check refused the file: nothing was put in place.
+    // False when the check refused the file: it was deleted and `path` (an
+    // installed file, say) was left as it was.
     bool bPlaced = true;
 };
 
-// Decides, before the rename, whether the complete temporary file may take its
-// final name; given the temporary file's path and its MD5.
-using TUnpackAcceptance = std::function<bool(const TUnpackedFile& part)>;
+struct TUnpackOptions {
+    // The file's name as the release lists it. The file is written under this
+    // name, not under the package entry's (which is only compared, and a
+    // difference logged): a package must not choose where its file lands.
+    // Empty: the entry's own name.
+    std::string strFileName;
+    // Asked about the whole file while it still stands under its temporary
+    // name (`partPath`), before it replaces anything: false refuses it.
+    std::function<bool(const TUnpackedFile& file, const std::filesystem::path& partPath)> fnAccept;
+    // Asked before each block: true throws EUnpackStopped, so that a cancel
+    // need not wait for a large file to be unpacked whole.
+    std::function<bool()> fnStopped;
+};
 
 // An extract worker: takes downloaded packages from the engine's extraction
 // queue, unpacks the first entry of each (a one-entry zip) into the temporary
@@ -57,7 +75,11 @@ protected:
 private:
     // False when the worker must end at once (an unattended run that failed).
     bool ProcessItem(PFileToDownload item);
-    bool CheckUnpackedFile(const TUnpackedFile& part, const TFileToDownload& item);
+    // Whether the unpacked file, still under its temporary name, is the
+    // release's; a mismatch is logged and kept for the run's report.
+    bool Md5Matches(const TUnpackedFile& unpacked, const std::filesystem::path& partPath, const TFileToDownload& item);
+    void HandleMismatch(PFileToDownload item);
+    void DownloadAgain(PFileToDownload item);
     void HandleCreateFailure(PFileToDownload item, const std::string& message, const std::string& target);
     bool HandleOtherFailure(PFileToDownload item, const std::string& message, const std::string& target);
 
@@ -89,7 +111,7 @@ enum class TUnpackDurability {
 TUnpackedFile UnpackFirstEntry(const std::string& package, const std::filesystem::path& target,
                                uint64_t nMaxSize = kMaxUnpackedSize,
                                TUnpackDurability durability = TUnpackDurability::eFlushEachFile,
-                               const TUnpackAcceptance& accept = {});
+                               const TUnpackOptions& options = {});
 // UnpackFirstEntry for callers that need only the path.
 std::filesystem::path ExtractFirstEntry(const std::string& package, const std::filesystem::path& target,
                                         uint64_t nMaxSize = kMaxUnpackedSize);

@@ -109,13 +109,13 @@ bool ValidateMD5Hash(const std::filesystem::path& FileName, const std::string& R
 }
 
 bool ValidateMD5Digest(const std::filesystem::path& FileName, const std::string& local,
-                       const std::string& RemoteMd5, const std::filesystem::path& ShownName) {
+                       const std::string& RemoteMd5, const std::filesystem::path& WrittenAs) {
     const bool bMatch = SameDigest(local, RemoteMd5);
-    const std::filesystem::path& shown = ShownName.empty() ? FileName : ShownName;
-    std::string line = "File=" + shown.filename().string() + " Remote=" + RemoteMd5 + " " +
+    std::string line = "File=" + FileName.filename().string() + " Remote=" + RemoteMd5 + " " +
                        BoolText(bMatch) + " Local=" + local;
+    const std::filesystem::path& content = WrittenAs.empty() ? FileName : WrittenAs;
     if (!bMatch)
-        line += " Modified at: " + GetFileModifiedTime(FileName) + " File size: " + GetFileSizeText(FileName) +
+        line += " Modified at: " + GetFileModifiedTime(content) + " File size: " + GetFileSizeText(content) +
                 " bytes";
     AppendLog("ValidateMD5Hash: " + line);
     return bMatch;

@@ -12,10 +12,11 @@
 bool ValidateMD5Hash(const std::filesystem::path& FileName, const std::string& RemoteMd5);
 
 // The same check and log line for a file whose MD5 is already known (computed
-// while the file was written), so the file is not read a second time. A file
-// still under a temporary name is logged under ShownName, its final one.
+// while the file was written), so the file is not read a second time. When the
+// content still stands under a temporary name, `WrittenAs` names it: the line
+// keeps FileName's name and takes the time and size from `WrittenAs`.
 bool ValidateMD5Digest(const std::filesystem::path& FileName, const std::string& LocalMd5,
-                       const std::string& RemoteMd5, const std::filesystem::path& ShownName = {});
+                       const std::string& RemoteMd5, const std::filesystem::path& WrittenAs = {});
 
 // The file's MD5 as 32 upper-case hexadecimal digits; empty when the file does
 // not exist. Throws std::runtime_error when it exists but cannot be opened or read.

@@ -7,6 +7,7 @@ that the requests named by --mode go wrong in one chosen way. Binds to
 one line per request to stderr, and runs until it receives SIGTERM.
 """
 import argparse
+import json
 import os
 import posixpath
 import random
@@ -32,6 +33,9 @@ MODES = {
     "garbage-body": ("files", "random bytes of the listed length"),
     "garbage-version": ("version", "random bytes as the version document"),
     "huge-version": ("version", "a version document of --huge-bytes bytes"),
+    "endless-body": ("files", "no Content-Length, then a body that never ends"),
+    "endless-unsized": ("any", "version documents without sizes, package bodies that never end"),
+    "trickle": ("files", "the listed Content-Length, then 12 bytes every 10 s"),
 }
 
 
@@ -72,7 +76,7 @@ class FaultHandler(BaseHTTPRequestHandler):
         kind = "files" if path.startswith("/files/") else "version" if path.startswith("/version/") else None
         with open(target, "rb") as f:
             body = f.read()
-        if hit is None or hit != kind:
+        if hit is None or (hit != kind and not (hit == "any" and kind)):
             return self.answer(200, body, content_type(path))
         self.log_request(200)
         getattr(self, "fault_" + self.server.mode.replace("-", "_"))(body, path)
@@ -159,6 +163,38 @@ class FaultHandler(BaseHTTPRequestHandler):
             self.wfile.write(chunk)
             sent += len(chunk)
         self.wfile.flush()
+
+
+    def fault_endless_body(self, body, path):
+        self.send_response_only(200)
+        self.send_header("Content-Type", content_type(path))
+        self.send_header("Connection", "close")
+        self.end_headers()
+        block = body or b"\0"
+        try:
+            while True:
+                self.wfile.write(block)
+        except OSError:
+            self.close_connection = True
+
+    def fault_endless_unsized(self, body, path):
+        if not path.startswith("/version/"):
+            return self.fault_endless_body(body, path)
+        document = json.loads(body)
+        for entry in document.get("files", []):
+            if isinstance(entry, dict):
+                entry.pop("size", None)
+        self.answer(200, json.dumps(document).encode(), content_type(path))
+
+    def fault_trickle(self, body, path):
+        self.headers_only(len(body), content_type(path))
+        try:
+            for start in range(0, len(body), 12):
+                self.wfile.write(body[start:start + 12])
+                self.wfile.flush()
+                time.sleep(10)
+        except OSError:
+            self.close_connection = True
 
 
 class FaultServer(ThreadingHTTPServer):

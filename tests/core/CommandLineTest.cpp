@@ -39,21 +39,24 @@ INSTANTIATE_TEST_SUITE_P(
         CommandLineCase{{"/INSTALL"}, true, false, citNone, "", false},
         CommandLineCase{{"/Update", "a"}, true, false, citNone, "a", false},
         CommandLineCase{{"/install", "a"}, true, false, citInstall, "a", false},
-        // An installation named "/st" runs single-threaded too.
-        CommandLineCase{{"/install", "/st"}, true, false, citInstall, "/st", true},
+        // "/st" is no name: a separator would put the installation folder
+        // below another one. The switch still counts where it stands.
+        CommandLineCase{{"/install", "/st"}, false, true, citInstall, "/st", true},
         CommandLineCase{{"/st", "a"}, false, true, citNone, "a", true},
         CommandLineCase{{"/repair", "b"}, true, false, citNone, "b", false},
         CommandLineCase{{"/install", "two", "words"}, false, true, citNone, "", false},
         CommandLineCase{{"/install", ""}, false, true, citInstall, "", false},
         CommandLineCase{{"/install", "a b"}, false, true, citInstall, "a b", false},
         CommandLineCase{{"/update", "a", "/?"}, false, true, citNone, "", false},
-        CommandLineCase{{"/update", "/?"}, true, true, citUpdate, "/?", false},
-        // The name becomes part of the installation folder: nothing may climb
-        // out of it, with either separator; dots inside a component are fine.
+        CommandLineCase{{"/update", "/?"}, false, true, citUpdate, "/?", false},
+        // The name becomes part of the installation folder: nothing may lead
+        // out of it, with either separator; dots inside a name are fine.
         CommandLineCase{{"/install", "..\\..\\x"}, false, true, citInstall, "..\\..\\x", false},
         CommandLineCase{{"/update", "a/../../x"}, false, true, citUpdate, "a/../../x", false},
         CommandLineCase{{"/repair", "x\\.."}, false, true, citNone, "x\\..", false},
-        CommandLineCase{{"/install", "a..b/..c"}, true, false, citInstall, "a..b/..c", false},
+        CommandLineCase{{"/install", "a..b"}, true, false, citInstall, "a..b", false},
+        CommandLineCase{{"/install", "a..b/..c"}, false, true, citInstall, "a..b/..c", false},
+        CommandLineCase{{"/update", ".."}, false, true, citUpdate, "..", false},
         CommandLineCase{{"/?"}, false, true, citNone, "", false},
         CommandLineCase{{"/x"}, false, true, citNone, "", false}));
 

@@ -38,11 +38,11 @@ TEST(DownloadPlan, RecordsForThisProductSortedAscending) {
     EXPECT_EQ(plan.nDownloadSize, 600u);
 }
 
-TEST(DownloadPlan, KeepListHoldsTopLevelLowerCaseDllsOfEveryProduct) {
+TEST(DownloadPlan, KeepListHoldsTopLevelDllsOfEveryProductInAnyLetterCase) {
     auto v = Release({{"a.dll", 1, ""}, {"other.dll", 1, "otherproduct"}, {"sub\\s.dll", 1, ""},
-                      {"UPPER.DLL", 1, ""}, {"x.exe", 1, ""}});
+                      {"UPPER.DLL", 1, ""}, {"x.exe", 1, ""}, {"dll", 1, ""}});
     auto plan = BuildDownloadPlan(v, "orladesk", "http://srv");
-    EXPECT_EQ(plan.lstKeepDlls, (std::vector<std::string>{"a.dll", "other.dll"}));
+    EXPECT_EQ(plan.lstKeepDlls, (std::vector<std::string>{"a.dll", "other.dll", "UPPER.DLL"}));
 }
 
 TEST(DownloadPlan, ProgressTotalsUseTheSinglePrecisionWeight) {

@@ -141,6 +141,27 @@ TEST(DownloadThread, NotFoundEveryTimeGivesThreeTriesThenTheRetryFrame) {
     EXPECT_EQ(run.host.PackageBudget().Held(), 0u);
 }
 
+// A body that never ends fills no memory and holds no try: past the declared
+// size, or without one past what one package may take, the try fails at once.
+TEST(DownloadThread, EndlessBodyEndsEachTryAtItsByteLimit) {
+    for (int64_t size : {int64_t(1000), int64_t(0)}) {
+        SCOPED_TRACE(size);
+        DownloadRun run;
+        run.host.PackageBudget().SetLimit(1 << 20);
+        TReply endless{200, std::string(64 * 1024, 'e')};
+        endless.Fault = TReply::TFault::EndlessBody;
+        run.server.Route("/files/" + kMd5, endless);
+        run.Queue(size);
+        run.Start();
+        ASSERT_TRUE(run.WaitGivenUp(1));
+        run.Stop();
+        EXPECT_EQ(run.server.HitCount("/files/" + kMd5), 3);
+        EXPECT_EQ(run.log.CountContaining("Package body larger than " + std::to_string(size ? size : 1 << 20) + " bytes"),
+                  3u);
+        EXPECT_EQ(run.host.PackageBudget().Held(), 0u);
+    }
+}
+
 struct TSizeCase {
     const char* label;
     TReply reply;  // a reply with the NoContentLength fault is sent chunked
@@ -163,8 +184,9 @@ TEST(DownloadThread, SizeRuleDecidesWhetherATrySucceeds) {
         {"size 0 accepts an empty body", {200, ""}, 0, true, ""},
         {"one byte short of the expected size", {200, body.substr(1)}, n, false,
          "Download failed | StatusCode=200 StatusText=OK Size=" + std::to_string(n - 1) + " ExpectedSize=" + size},
+        // Ended as soon as the byte beyond the expected size arrives.
         {"one byte more than expected", {200, body + "!"}, n, false,
-         "Download failed | StatusCode=200 StatusText=OK Size=" + std::to_string(n + 1) + " ExpectedSize=" + size},
+         "TDownloadThread.DownloadSingleFile: Exception | Error=Package body larger than " + size + " bytes"},
         {"no Content-Length while a size is expected", noLength, n, false,
          "Download failed | StatusCode=200 StatusText=OK Size=-1 ExpectedSize=" + size},
         {"no Content-Length and size 0", noLength, 0, true, ""},

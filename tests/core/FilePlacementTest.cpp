@@ -1,10 +1,12 @@
 #include <filesystem>
+#include <functional>
 #include <set>
 #include <string>
 #include <vector>
 
 #include <gtest/gtest.h>
 
+#include "engine/DownloadPlan.h"
 #include "engine/FilePlacement.h"
 #include "engine/PlacementFileSystem.h"
 #include "support/LogCapture.h"
@@ -92,7 +94,7 @@ protected:
     fs::path m_Temp = m_Root / "temp_install_orladesk";
     fs::path m_Install = m_Root / "OrlaDesk_a";
     TLockingFileSystem m_Fs;
-    TFilePlacement m_Placement{m_Fs};
+    TFilePlacement m_Placement{m_Fs, Slash(m_Root.path())};
 
     void WriteNewRelease() {
         WriteFileText(m_Temp / "vantixchart.exe", "new exe");
@@ -267,6 +269,22 @@ TEST_F(FilePlacementFixture, ObsoleteTopLevelLibrariesAreDeleted) {
                                                           "readme.txt=readme.txt", "sub/", "sub/c.dll=sub/c.dll"}));
 }
 
+// The keep-list comes from the download plan: both must read a library name
+// alike, or a release's "X.DLL" is deleted after every update and fetched again.
+TEST_F(FilePlacementFixture, LibrariesOfTheReleaseSurviveInAnyLetterCase) {
+    TVantixVersion release;
+    for (const char* name : {"X.DLL", "y.Dll", "z.dll"}) {
+        WriteFileText(m_Install / name, name);
+        release.lstFiles.push_back(std::make_unique<TVantixVersionFile>());
+        release.lstFiles.back()->strFile = name;
+    }
+    WriteFileText(m_Install / "OLD.DLL", "old");
+    const TDownloadPlan plan = BuildDownloadPlan(release, "orladesk", "http://srv");
+
+    EXPECT_TRUE(m_Placement.DeleteObsoleteDlls(Slash(m_Install), plan.lstKeepDlls));
+    EXPECT_EQ(Tree(m_Install), (std::vector<std::string>{"X.DLL=X.DLL", "y.Dll=y.Dll", "z.dll=z.dll"}));
+}
+
 TEST_F(FilePlacementFixture, LibraryThatCannotBeDeletedGivesFalseAndTheOthersGo) {
     WriteFileText(m_Install / "c.dll", "c");
     WriteFileText(m_Install / "d.dll", "d");
@@ -308,6 +326,61 @@ TEST_F(FilePlacementFixture, PartFileThatCannotBeDeletedGivesFalseAndTheOthersGo
     EXPECT_TRUE(m_Log.Contains("TInstallerThread.DeleteInterruptedPartFiles: File=" +
                                (m_Install / "a.dll.AAAAAA.vxpart").string() + " Error="));
     EXPECT_TRUE(m_Placement.DeleteInterruptedPartFiles(Slash(m_Root / "missing")));
+}
+
+// --- folders that are not the company folder's own ------------------------
+
+// Every installation, its user data, and a folder outside the company folder
+// that a symbolic link inside it points to; a refused operation leaves all of
+// them as they were.
+class RefusedFolderFixture : public FilePlacementFixture {
+protected:
+    TempDir m_Outside{"vxvictim"};
+    fs::path m_Link = m_Root / "OrlaDesk_link";
+
+    void SetUp() override {
+        WriteNewRelease();
+        WriteFileText(m_Root / "OrlaDesk_x" / "database" / "cotationgrid" / "grid.json", "user data");
+        WriteFileText(m_Root / "OrlaDesk_x" / "old.dll", "x");
+        WriteFileText(m_Outside / "database" / "desktops" / "mine.json", "victim data");
+        WriteFileText(m_Outside / "victim.dll", "victim");
+        WriteFileText(m_Outside / "half.dll.AAAAAA.vxpart", "victim");
+        fs::create_directory_symlink(m_Outside.path(), m_Link);
+    }
+};
+
+TEST_F(RefusedFolderFixture, EveryOperationRefusesFoldersThatAreNotItsOwnAndDeletesNothing) {
+    const std::string climbing = Slash(m_Root / "OrlaDesk_x") + "../";
+    const std::string climbingFurther = Slash(m_Root / "OrlaDesk_x") + "../../";
+    const std::string link = Slash(m_Link);
+    const std::string outside = Slash(m_Outside.path());
+    const std::string nested = Slash(m_Root / "OrlaDesk_x" / "database");
+    const std::string temp = Slash(m_Temp);
+    std::string errors;
+    const std::vector<std::pair<std::string, std::function<void()>>> cases = {
+        {"place over climbing", [&] { m_Placement.PlaceNewInstallation(temp, climbing); }},
+        {"place over climbing further", [&] { m_Placement.PlaceNewInstallation(temp, climbingFurther); }},
+        {"place over link", [&] { m_Placement.PlaceNewInstallation(temp, link); }},
+        {"place over nested", [&] { m_Placement.PlaceNewInstallation(temp, nested); }},
+        {"place from outside", [&] { m_Placement.PlaceNewInstallation(outside, Slash(m_Install)); }},
+        {"delete and install", [&] { m_Placement.DeleteAndInstall(climbing, temp, errors); }},
+        {"file by file", [&] { m_Placement.RecursiveDeleteAndInstall(link, temp, temp, errors); }},
+        {"database of link", [&] { m_Placement.BackupAndDeleteDatabaseFiles(link); }},
+        {"database of climbing", [&] { m_Placement.BackupAndDeleteDatabaseFiles(climbing); }},
+        {"libraries of link", [&] { m_Placement.DeleteObsoleteDlls(link, {}); }},
+        {"libraries of outside", [&] { m_Placement.DeleteObsoleteDlls(outside, {}); }},
+        {"part files of link", [&] { m_Placement.DeleteInterruptedPartFiles(link); }},
+    };
+    const std::vector<std::string> root = Tree(m_Root.path());
+    const std::vector<std::string> victim = Tree(m_Outside.path());
+    for (const auto& [name, operation] : cases) {
+        EXPECT_THROW(operation(), TPlacementRefused) << name;
+        EXPECT_EQ(Tree(m_Root.path()), root) << name;
+        EXPECT_EQ(Tree(m_Outside.path()), victim) << name;
+    }
+    EXPECT_EQ(errors, "");
+    EXPECT_EQ(m_Log.CountContaining("TFilePlacement: Refused Folder="), cases.size());
+    EXPECT_FALSE(m_Log.Contains("New Install Path="));
 }
 
 }  // namespace

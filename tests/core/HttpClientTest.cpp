@@ -44,6 +44,32 @@ protected:
     THttpClient m_Client;
 };
 
+// A server that keeps a transfer alive with a byte now and then cannot hold
+// it: the average-speed floor ends it, and so does the deadline, whichever
+// comes first. A body beyond the caller's limit ends it at once.
+TEST_F(HttpClientTest, TrickleAndEndlessBodiesAreEndedByTheirLimits) {
+    TReply trickle{200, "0123456789"};
+    trickle.Fault = TReply::TFault::Trickle;
+    trickle.tStall = 200ms;
+    m_Server.Route("/trickle", trickle);
+    std::string body;
+    m_Client.SetLowSpeedLimit(1024, 2s);
+    EXPECT_THROW(m_Client.Get(m_Server.Url("/trickle"), body), THttpError);
+    m_Client.SetLowSpeedLimit(1, 60s);
+    m_Client.SetTransferDeadline(1500ms);
+    EXPECT_THROW(m_Client.Get(m_Server.Url("/trickle"), body), THttpError);
+    m_Client.SetTransferDeadline({});
+
+    TReply endless{200, std::string(4096, 'e')};
+    endless.Fault = TReply::TFault::EndlessBody;
+    m_Server.Route("/endless", endless);
+    EXPECT_THROW(m_Client.Get(m_Server.Url("/endless"), body, 512), std::length_error);
+    EXPECT_LE(body.size(), 512u);
+    m_Server.Route("/small", TReply{200, "1.82"});
+    m_Client.Get(m_Server.Url("/small"), body, 512);
+    EXPECT_EQ(body, "1.82");
+}
+
 TEST_F(HttpClientTest, ReadsStatusTextLengthAndBodyWithProgress) {
     const std::string payload(300000, 'x');
     m_Server.Route("/files/abc", TReply{200, payload});

@@ -110,6 +110,28 @@ TEST_F(InstallerThreadTest, WorkerAbortPostsMessagesWithoutSuspending) {
     EXPECT_FALSE(engine->bInstallSuspended());
 }
 
+TEST(InstallerThreadStart, AThreadThatCannotStartTellsTheOneWaitingForIt) {
+    LogCapture log;
+    TempDir dir;
+    RecordingTarget window;
+    TEngineEnvironment environment = TestEngineEnvironment(
+        std::make_shared<TRegistryHiveSqlite>(dir / "hkcu.sqlite", false), dir / "appdata", "http://127.0.0.1:9");
+    environment.fnMachineIdHex = []() -> std::string { throw std::runtime_error("no machine identifier"); };
+    TInstallerThread engine(window, environment);
+    engine.Start();
+    EXPECT_THROW(
+        {
+            try {
+                engine.WaitStart();
+            } catch (const std::runtime_error& e) {
+                EXPECT_STREQ(e.what(), "no machine identifier");
+                throw;
+            }
+        },
+        std::runtime_error);
+    EXPECT_TRUE(log.Contains("TInstallerThread.Execute: Except: no machine identifier"));
+}
+
 TEST(MessageNames, TableAndUnknownNumbers) {
     EXPECT_EQ(MessageName(1280), "WM_SETUP_STATUS");
     EXPECT_EQ(MessageName(1290), "WM_SETUP_DOWNLOADS");

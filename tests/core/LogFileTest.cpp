@@ -1,3 +1,4 @@
+#include <gtest/gtest.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -5,8 +6,6 @@
 #include <regex>
 #include <thread>
 #include <vector>
-
-#include <gtest/gtest.h>
 
 #include "diagnostics/Log.h"
 #include "support/TempDir.h"
@@ -38,7 +37,7 @@ TEST(LogFile, EntriesHaveTimeTextAndCrLfWithContinuationLines) {
     ASSERT_TRUE(log.OpenPath(dir / "a.log"));
     log.Append("first");
     log.Append("");
-    log.Append("Nome: x\r\nVersão: ç ã é");
+    log.AppendLines({"Nome: x", "Versão: ç ã é"});
     log.Close();
     std::string text = ReadFileText(dir / "a.log");
     ASSERT_FALSE(text.starts_with("\xEF\xBB\xBF"));
@@ -51,6 +50,29 @@ TEST(LogFile, EntriesHaveTimeTextAndCrLfWithContinuationLines) {
     EXPECT_TRUE(lines[2].ends_with(": Nome: x"));
     EXPECT_EQ(lines[3], "Versão: ç ã é");
     EXPECT_EQ(lines[3], "Vers\xC3\xA3o: \xC3\xA7 \xC3\xA3 \xC3\xA9");
+}
+
+// Texts carry outside data: a line break in a release's md5 field must not
+// start a line that looks like an entry of its own.
+TEST(LogFile, ControlCharactersInATextAreEscapedAndCannotForgeALine) {
+    const std::vector<std::pair<std::string, std::string>> cases = {
+        {"md5=ab\r\n12:00:00.000: TInstallerThread.Forged", "md5=ab\\r\\n12:00:00.000: TInstallerThread.Forged"},
+        {"lone\rcr and lone\nlf", "lone\\rcr and lone\\nlf"},
+        {"tab\tbell\a esc\x1B del\x7F", "tab\\tbell\\x07 esc\\x1B del\\x7F"},
+        {std::string("nul\0end", 7), "nul\\x00end"},
+        {"back\\slash ç", "back\\slash ç"},
+    };
+    TempDir dir;
+    TLogFile log;
+    ASSERT_TRUE(log.OpenPath(dir / "e.log"));
+    for (const auto& [text, written] : cases) log.Append(text);
+    log.AppendLines({"Nome: a\r\nforged", "Monitor: b"});
+    log.Close();
+    auto lines = SplitCrLf(ReadFileText(dir / "e.log"));
+    ASSERT_EQ(lines.size(), cases.size() + 2);
+    for (size_t i = 0; i < cases.size(); ++i) EXPECT_TRUE(lines[i].ends_with(": " + cases[i].second)) << lines[i];
+    EXPECT_TRUE(lines[cases.size()].ends_with(": Nome: a\\r\\nforged"));
+    EXPECT_EQ(lines[cases.size() + 1], "Monitor: b");
 }
 
 TEST(LogFile, ConcurrentWritersNeverInterleave) {

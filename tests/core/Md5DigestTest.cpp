@@ -44,6 +44,31 @@ TEST(UnpackFirstEntry, HashesWhatItWrites) {
     }
 }
 
+// A stop asked for while a file is unpacked ends the unpacking at the next
+// block, on the small-file path and the two-thread path alike, and leaves no
+// temporary file and an installed file as it was.
+TEST(UnpackFirstEntry, StopsAtTheNextBlockAndLeavesNothing) {
+    for (size_t size : {size_t(700) << 10, size_t(6) << 20}) {
+        for (auto method : {ZipMethod::zmStore, ZipMethod::zmDeflate, ZipMethod::zmLzma}) {
+            SCOPED_TRACE(std::to_string(size) + " bytes, method " + std::to_string(int(method)));
+            TempDir dir;
+            WriteFileText(dir / "app.exe", "installed");
+            ZipEntry entry;
+            entry.strName = "app.exe";
+            entry.strData = std::string(size, 'v');
+            int nChecks = 0;
+            TUnpackOptions options;
+            options.fnStopped = [&] { return ++nChecks > 2; };
+            EXPECT_THROW(UnpackFirstEntry(MakeZip({entry}, method), dir.path(), kMaxUnpackedSize,
+                                          TUnpackDurability::eFlushEachFile, options),
+                         EUnpackStopped);
+            EXPECT_EQ(nChecks, 3);
+            EXPECT_EQ(ReadFileText(dir / "app.exe"), "installed");
+            EXPECT_EQ(std::distance(std::filesystem::directory_iterator(dir.path()), {}), 1);
+        }
+    }
+}
+
 TEST(UnpackFirstEntry, ForACallerThatFlushesWritesTheSameFile) {
     TempDir dir;
     ZipEntry entry;
@@ -74,12 +99,13 @@ TEST(UnpackFirstEntry, RefusedFileIsNeverPlaced) {
         entry.strName = "app.exe";
         entry.strData = "MZ wrong content";
         std::string seenMd5;
-        const TUnpackedFile unpacked = UnpackFirstEntry(
-            MakeZip({entry}, ZipMethod::zmDeflate), dir.path(), kMaxUnpackedSize, TUnpackDurability::eFlushEachFile,
-            [&](const TUnpackedFile& part) {
-                seenMd5 = GetFileMD5(part.path);
-                return false;
-            });
+        TUnpackOptions options;
+        options.fnAccept = [&](const TUnpackedFile&, const std::filesystem::path& part) {
+            seenMd5 = GetFileMD5(part);
+            return false;
+        };
+        const TUnpackedFile unpacked = UnpackFirstEntry(MakeZip({entry}, ZipMethod::zmDeflate), dir.path(),
+                                                        kMaxUnpackedSize, TUnpackDurability::eFlushEachFile, options);
         EXPECT_FALSE(unpacked.bPlaced) << c.szWhat;
         EXPECT_EQ(seenMd5, unpacked.strMd5) << c.szWhat << ": the check sees the whole temporary file";
         EXPECT_EQ(std::filesystem::exists(installed), c.bInstalled) << c.szWhat;

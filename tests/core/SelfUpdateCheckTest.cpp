@@ -70,11 +70,30 @@ TEST_F(SelfUpdateFixture, NewerServerVersionIsAnnounced) {
 }
 
 TEST_F(SelfUpdateFixture, SameOrOlderOrLineBrokenVersionIsNotAnnounced) {
-    for (const char* text : {"1.81", "1.9", "1.82\n"}) {
+    // The served text is logged with its line break escaped.
+    const std::vector<std::pair<std::string, std::string>> cases = {
+        {"1.81", "1.81"}, {"1.9", "1.9"}, {"1.82\n", "1.82\\n"}};
+    for (const auto& [text, logged] : cases) {
         m_Server.Route("/version.txt", Reply(200, text));
         EXPECT_FALSE(Verify()) << text;
-        EXPECT_TRUE(m_Log.Contains(std::string("VerifyInstallerUpdate: Local=1.81 Server=") + text)) << text;
+        EXPECT_TRUE(m_Log.Contains("VerifyInstallerUpdate: Local=1.81 Server=" + logged)) << text;
     }
+}
+
+// A version file is a few characters: a long one is logged by its start only,
+// and an endless one is cut off at a few hundred bytes and counts as no answer.
+TEST_F(SelfUpdateFixture, LongOrEndlessVersionFilesAreBounded) {
+    m_Server.Route("/version.txt", Reply(200, "1.9" + std::string(400, '0')));
+    EXPECT_FALSE(Verify());
+    EXPECT_TRUE(m_Log.Contains("VerifyInstallerUpdate: Local=1.81 Server=1.9" + std::string(61, '0')));
+    EXPECT_FALSE(m_Log.Contains("Server=1.9" + std::string(62, '0')));
+
+    TReply endless{200, "1.82 and more "};
+    endless.Fault = TReply::TFault::EndlessBody;
+    m_Server.Route("/version.txt", endless);
+    EXPECT_FALSE(Verify());
+    EXPECT_TRUE(m_Log.Contains("Body larger than 512 bytes"));
+    EXPECT_EQ(m_Server.HitCount("/version.txt"), 4);
 }
 
 TEST_F(SelfUpdateFixture, ServerThatNeverAnswers200IsTriedThreeTimes) {

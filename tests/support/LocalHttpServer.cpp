@@ -125,6 +125,11 @@ void LocalHttpServer::SetFailOnUnexpected(bool bFail) {
     m_bFailOnUnexpected = bFail;
 }
 
+bool LocalHttpServer::Stopping() {
+    std::lock_guard lock(m_csState);
+    return m_bStopping;
+}
+
 void LocalHttpServer::Stall(std::chrono::milliseconds tStall) {
     std::unique_lock lock(m_csState);
     m_cvStop.wait_for(lock, tStall, [this] { return m_bStopping; });
@@ -230,6 +235,20 @@ void LocalHttpServer::Handle(const httplib::Request& request, httplib::Response&
                     if (offset == 0 && nHalf > 0) return sink.write(body->data(), nHalf);
                     Stall(tStall);
                     return sink.write(body->data() + offset, body->size() - offset);
+                });
+            break;
+        }
+        case TReply::TFault::EndlessBody:
+            response.set_chunked_content_provider(reply.strContentType, [this, body](size_t, httplib::DataSink& sink) {
+                return !Stopping() && !body->empty() && sink.write(body->data(), body->size());
+            });
+            break;
+        case TReply::TFault::Trickle: {
+            const auto tStall = reply.tStall;
+            response.set_chunked_content_provider(
+                reply.strContentType, [this, body, tStall](size_t offset, httplib::DataSink& sink) {
+                    Stall(tStall);
+                    return !Stopping() && !body->empty() && sink.write(body->data() + offset % body->size(), 1);
                 });
             break;
         }

@@ -70,7 +70,18 @@ struct TRecordedRequest {
 };
 
 struct TReply {
-    enum class TFault { None, ShortBody, NoContentLength, StallBeforeHeaders, StallMidBody, ResetMidBody };
+    // EndlessBody: no length, and strBody sent again and again until the
+    // client goes. Trickle: no length, one byte of strBody every tStall.
+    enum class TFault {
+        None,
+        ShortBody,
+        NoContentLength,
+        StallBeforeHeaders,
+        StallMidBody,
+        ResetMidBody,
+        EndlessBody,
+        Trickle
+    };
 
     int nStatus = 200;
     std::string strBody;
@@ -110,6 +121,7 @@ public:
 
 private:
     void Handle(const httplib::Request& request, httplib::Response& response);
+    bool Stopping();
     void Stall(std::chrono::milliseconds tStall);
     void ResetConnection(int nRemotePort);
     // nRemotePort 0: every connection accepted by this server.

@@ -21,6 +21,11 @@ std::string BaseName(const std::string& path) { return path.substr(path.find_las
 }  // namespace
 
 void TestRelease::Add(const std::string& path, const std::string& content, const std::string& product) {
+    for (auto& f : m_lstFiles)
+        if (f.strPath == path) {
+            f = {path, content, product};
+            return;
+        }
     m_lstFiles.push_back({path, content, product});
 }
 

@@ -17,6 +17,7 @@ public:
     explicit TestRelease(LocalHttpServer& server) : m_Server(server) {}
 
     // `path` uses back-slashes, as release descriptions do.
+    // A path added again takes the new content.
     void Add(const std::string& path, const std::string& content, const std::string& product = "");
     // Routes the document (plain and 64-bit) and every package.
     void Publish(const std::string& version = "1.2.3.4");

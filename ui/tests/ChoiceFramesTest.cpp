@@ -30,6 +30,16 @@ private slots:
             {"", {"OrlaDesk_alpha"}, nullptr},  // only named installations: the plain one is free
             {"beta", {"OrlaDesk", "OrlaDesk_alpha"}, nullptr},
             {"OrlaDesk", {"OrlaDesk"}, nullptr},  // would be OrlaDesk_OrlaDesk
+            // Names that would lead the installation folder out of its place,
+            // even beside an installation the path climbs through.
+            {"x/..", {"OrlaDesk_x"}, &txtFillName},
+            {"x/../..", {"OrlaDesk_x"}, &txtFillName},
+            {"x\\..", {"OrlaDesk_x"}, &txtFillName},
+            {"..", {}, &txtFillName},
+            {".", {}, &txtFillName},
+            {"a/b", {}, &txtFillName},
+            {"a\tb", {}, &txtFillName},
+            {"x.", {"OrlaDesk_x"}, &txtFillName},
         };
         for (const Case& c : cases) {
             const auto problem = TFrameCreateInstall::NameProblem(c.name, placeholder, c.installs);

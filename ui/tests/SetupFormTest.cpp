@@ -8,6 +8,8 @@
 #include "app/ExitCode.h"
 #include "engine/MessageIds.h"
 #include "UiTestSupport.h"
+#include "service/ProxySettings.h"
+#include "support/ProxyEnv.h"
 #include "ui/CloseButton.h"
 #include "ui/FrameAborted.h"
 #include "ui/FrameCreateInstall.h"
@@ -70,6 +72,25 @@ private slots:
                      c.systemProxy ? TInternetConfig::pcBrowser : TInternetConfig::pcNone);
             QCOMPARE(form.VisibleFrame(), nNoFrame);
         }
+    }
+
+    // A proxy that asks for credentials works with a window as without one:
+    // the window's start and the dialog's "browser" choice keep them.
+    void systemProxyKeepsItsCredentials() {
+        TProxyEnv env;
+        env.Set("https_proxy", "http://user:pw@proxy.example:8080");
+        auto log = std::make_shared<TEngineLog>();
+        TWindowFixture fx;
+        fx.log = log;
+        fx.bSystemProxy = true;
+        TSetupForm form(TCommandLine({"OrlaDesk", "/install"}), fx.Services());
+        QVERIFY(form.FormCreate());
+        QVERIFY(std::count(log->lstCalls.begin(), log->lstCalls.end(), "SetProxyConfig proxy.example:8080  user pw") == 1);
+        const TProxySettings chosen = form.InternetConfig().ChosenSettings(fx.Services().fnSystemProxy);
+        QCOMPARE(chosen.FUserName, std::string("user"));
+        QCOMPARE(chosen.FPassword, std::string("pw"));
+        QCOMPARE(chosen.FHost, ProxyFromSystem().FHost);
+        QCOMPARE(chosen.FPort, ProxyFromSystem().FPort);
     }
 
     void startedWindowIsBorderlessAndOfTheWizardSize() {
@@ -270,6 +291,47 @@ private slots:
             QCOMPARE(fx.nQuits, 1);
             QVERIFY(!fx.form->isVisible());
         }
+    }
+
+    // Closing an unattended run (the window manager's close, then "Sim")
+    // ends it as a failure, and a new installation is undone.
+    void closingAnUnattendedRunEndsWithMinusOne() {
+        for (const char* mode : {"/install", "/update"}) {
+            SetExitCode(0);
+            TWindowFixture fx(lngPortuguese, {"OrlaDesk", mode});
+            fx.log->bNewInstall = std::string(mode) == "/install";
+            fx.Deliver(WM_CHANGE_VISIBLE_FRAME, fiProgress);
+            fx.prompts->bAnswerYes = true;
+            fx.form->RequestClose();
+            QCOMPARE(GetExitCode(), int(ecUnexpected));
+            QCOMPARE(fx.nQuits, 1);
+            const auto undos = std::count(fx.log->lstCalls.begin(), fx.log->lstCalls.end(), "UndoInstall");
+            QCOMPARE(undos > 0, fx.log->bNewInstall);
+        }
+        SetExitCode(0);
+    }
+
+    // The engine's own end keeps its code; a failed unattended new
+    // installation leaves nothing unpacked behind, a successful one stays.
+    void theEnginesEndOfAnUnattendedRunKeepsItsCodeAndUndoesAFailedInstall() {
+        struct Case {
+            const char* mode;
+            int exitCode;
+            bool undone;
+        };
+        for (const Case& c : {Case{"/install", ecDownloadFailed, true}, Case{"/install", ecSuccess, false},
+                              Case{"/update", ecDownloadFailed, false}}) {
+            SetExitCode(c.exitCode);
+            TWindowFixture fx(lngPortuguese, {"OrlaDesk", c.mode});
+            fx.log->bNewInstall = std::string(c.mode) == "/install";
+            fx.Deliver(WM_CHANGE_VISIBLE_FRAME, fiProgress);
+            fx.Deliver(WM_QUIT);
+            QCOMPARE(GetExitCode(), c.exitCode);
+            QCOMPARE(fx.nQuits, 1);
+            const bool undone = std::count(fx.log->lstCalls.begin(), fx.log->lstCalls.end(), "UndoInstall") == 1;
+            QCOMPARE(undone, c.undone);
+        }
+        SetExitCode(0);
     }
 
     void closePictureHidesInCommandLineRuns() {
