@@ -203,6 +203,27 @@ TEST(ExtractThread, Md5MismatchIsNeverPlacedAndIsReportedOnce) {
     }
 }
 
+// Cancelling joins the workers: a large file being unpacked must end at its
+// next block, not hold the window until it is whole. The installed file stays
+// and the temporary one goes. Large enough that its unpacking is still going
+// when the stop comes, however loaded the machine.
+TEST(ExtractThread, StopEndsALargeUnpackingAndLeavesTheInstalledFile) {
+    ExtractRun run;
+    run.host.m_bNewInstall = false;
+    WriteFileText(run.Temp() / "app.exe", "installed version");
+    const std::string content(size_t(128) << 20, 'v');
+    run.host.EnqueueItemForExtraction(Package(MakeTestZip({{"app.exe", content}}), Md5Upper(content)));
+    run.Start();
+    ASSERT_TRUE(WaitUntil([&] { return FilesUnder(run.Temp()).size() == 2; })) << "the temporary file appears";
+    run.Stop();
+
+    EXPECT_EQ(FilesUnder(run.Temp()), std::vector<std::string>{"app.exe"});
+    // Compared as a flag: a failure must not print the 128 MiB it found.
+    EXPECT_TRUE(ReadFileText(run.Temp() / "app.exe") == "installed version");
+    EXPECT_EQ(run.host.Queues().ValidatedCount(), 0u);
+    EXPECT_EQ(run.log.CountContaining("Unpacking of app.exe stopped"), 1u);
+}
+
 // A deflated entry whose recorded size is far below what it unpacks to.
 std::string BombZip() {
     const std::string zeros(1024 * 1024, '\0');
