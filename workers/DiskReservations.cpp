@@ -11,6 +11,12 @@ TDiskReservations::TTicket::~TTicket() {
     if (m_pOwner) m_pOwner->Release(m_nBytes);
 }
 
+void TDiskReservations::TTicket::Written(uint64_t nBytes) {
+    const uint64_t nGiven = std::min(nBytes, m_nBytes);
+    m_nBytes -= nGiven;
+    if (m_pOwner) m_pOwner->Release(nGiven);
+}
+
 TDiskReservations::TTicket TDiskReservations::Take(uint64_t nFree,
                                                    const std::function<uint64_t(uint64_t nRoom)>& limitFor) {
     std::lock_guard lock(m_csHeld);

@@ -24,6 +24,10 @@ public:
         TTicket& operator=(TTicket&&) = delete;
         ~TTicket();
         uint64_t Bytes() const { return m_nBytes; }
+        // Bytes now written to the disk: its free space shows them from here
+        // on, so holding them as well would count them twice and refuse a
+        // file that fits. One thread at a time.
+        void Written(uint64_t nBytes);
 
     private:
         TDiskReservations* m_pOwner;

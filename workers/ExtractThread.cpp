@@ -330,7 +330,7 @@ TUnpackedFile UnpackFirstEntry(const std::string& package, const std::filesystem
     const std::filesystem::path path = ChosenOutputPath(target, name, options.strFileName);
     const bool bSizeDeclared = archive_entry_size_is_set(entry) != 0;
     // The room is shared with the other workers' files being unpacked.
-    const TDiskReservations::TTicket room = TDiskReservations::Process().Take(
+    TDiskReservations::TTicket room = TDiskReservations::Process().Take(
         RoomOnDisk(path.parent_path()),
         [&](uint64_t nRoom) { return UnpackLimit(entry, name, package.size(), nMaxSize, nRoom); });
     const uint64_t nLimit = room.Bytes();
@@ -341,6 +341,7 @@ TUnpackedFile UnpackFirstEntry(const std::string& package, const std::filesystem
     TMd5Digest digest;
     const auto keep = [&](const char* data, size_t size) {
         part.Write(data, size);
+        room.Written(size);
         digest.Update(data, size);
     };
     uint64_t nWritten = 0;

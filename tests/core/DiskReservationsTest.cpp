@@ -34,4 +34,19 @@ TEST(DiskReservations, HoldersShareTheFreeSpaceAndGiveItBack) {
     EXPECT_EQ(reservations.Take(100, all).Bytes(), 100u);
 }
 
+// The disk's free space already shows what a holder has written: only what it
+// has yet to write stays held, or two files that fit together would be refused.
+TEST(DiskReservations, WrittenBytesAreNoLongerHeld) {
+    TDiskReservations reservations;
+    auto all = [](uint64_t nRoom) { return nRoom; };
+    auto first = reservations.Take(100, [](uint64_t) { return uint64_t(60); });
+    first.Written(50);
+    EXPECT_EQ(first.Bytes(), 10u);
+    EXPECT_EQ(reservations.Held(), 10u);
+    // 50 of the 100 bytes are on the disk now: 50 free, 10 of them still promised.
+    EXPECT_EQ(reservations.Take(50, all).Bytes(), 40u);
+    first.Written(20);
+    EXPECT_EQ(reservations.Held(), 0u) << "more written than held gives back no more than it held";
+}
+
 }  // namespace
