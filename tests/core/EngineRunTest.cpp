@@ -230,6 +230,23 @@ TEST_F(EngineRun, WrongContentNeverReplacesAnInstalledFileOrMakesAnInstallation)
     EXPECT_EQ(log.CountContaining("TExtractThread.Execute: Invalid hash for File: data.txt"), 1u);
 }
 
+// Unattended, the calling software learns only the exit code: a new
+// installation with a file that is not the release's places and registers
+// nothing (the program's exit then removes the unpacked files).
+TEST_F(EngineRun, UnattendedInstallOfWrongContentPlacesAndRegistersNothing) {
+    release.Publish();
+    const std::string wrong = MakeTestZip({{"data.txt", "some datX"}});
+    ASSERT_EQ(wrong.size(), release.Package("bin\\data.txt").size());
+    server.Route(release.PackagePath("bin\\data.txt"), TReply{200, wrong});
+    StartEngine(citInstall);
+    ASSERT_TRUE(WaitForQuit());
+    EXPECT_EQ(GetExitCode(), ecUnexpected);
+    EXPECT_FALSE(std::filesystem::exists(InstallFolder() / "a.dll"));
+    EXPECT_FALSE(std::filesystem::exists(InstallFolder() / "bin/data.txt"));
+    EXPECT_FALSE(hive->KeyExists("Software\\Corvane\\OrlaDesk"));
+    EXPECT_EQ(log.CountContaining("TExtractThread.Execute: Invalid hash for File: data.txt"), 1u);
+}
+
 TEST_F(EngineRun, VersionQueryFailureShowsRetryAndRetryAsksAgain) {
     InstallInteractively();  // nothing published: the document is a 404
     server.SetFailOnUnexpected(false);
