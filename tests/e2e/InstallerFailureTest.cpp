@@ -4,6 +4,7 @@
 
 #include "InstallerRunSupport.h"
 #include "support/NginxServer.h"
+#include "support/TestZip.h"
 
 namespace e2e {
 namespace {
@@ -36,11 +37,30 @@ TEST_F(InstallerFailure, UpdateWhileTheInstalledProductRunsEndsWithThree) {
     EXPECT_EQ(again.exitCode, 0) << "once the product has ended, the update runs\n" << Describe(again);
 }
 
+// How the server's copy of a package is spoilt. All but the deleted one keep
+// the listed size, so that the download itself succeeds.
+enum class TBreak { eDelete, eGarbage, eOtherContent };
+
+// A well-formed zip of exactly `size` bytes whose one file is not the release's.
+std::string OtherContentZip(const std::string& name, size_t size) {
+    const size_t overhead = MakeTestZip({{name, ""}}, TZipCompression::Store).size();
+    return MakeTestZip({{name, RandomBytes(size - overhead, 98)}}, TZipCompression::Store);
+}
+
+void BreakPackage(TBreak kind, const fs::path& package, const std::string& name) {
+    if (kind == TBreak::eDelete) {
+        fs::remove(package);
+        return;
+    }
+    const size_t size = fs::file_size(package);
+    WriteFileText(package, kind == TBreak::eGarbage ? RandomBytes(size, 99) : OtherContentZip(name, size));
+}
+
 // A release whose packages the server holds wrongly: the run must end with the
 // code of its failure and register nothing.
 struct BrokenPackageCase {
     const char* name;
-    bool bDelete;  // else: overwritten with garbage of the same size, so the download itself succeeds
+    TBreak kind;
     int exitCode;
     const char* logLine;
 };
@@ -50,11 +70,7 @@ class BrokenPackage : public InstallerFailure, public testing::WithParamInterfac
 TEST_P(BrokenPackage, InstallEndsWithItsCodeAndRegistersNothing) {
     const BrokenPackageCase& c = GetParam();
     release.Publish(product, "1.2.3.4");
-    const fs::path package = release.PackageOf(product.at("lib1.dll"));
-    if (c.bDelete)
-        fs::remove(package);
-    else
-        WriteFileText(package, RandomBytes(fs::file_size(package), 99));
+    BreakPackage(c.kind, release.PackageOf(product.at("lib1.dll")), "lib1.dll");
     Serve();
 
     ProcessResult run = Run({"/install"});
@@ -68,8 +84,12 @@ TEST_P(BrokenPackage, InstallEndsWithItsCodeAndRegistersNothing) {
 
 INSTANTIATE_TEST_SUITE_P(
     InstallerFailure, BrokenPackage,
-    testing::Values(BrokenPackageCase{"MissingPackage", true, 4, "TDownloadThread.DownloadSingleFile: Download failed"},
-                    BrokenPackageCase{"PackageIsNotAZip", false, 255, "TExtractThread.Execute: Exception="}),
+    testing::Values(
+        BrokenPackageCase{"MissingPackage", TBreak::eDelete, 4, "TDownloadThread.DownloadSingleFile: Download failed"},
+        BrokenPackageCase{"PackageIsNotAZip", TBreak::eGarbage, 255, "TExtractThread.Execute: Exception="},
+        // A valid package of another file (a stale mirror): refused before it takes its name.
+        BrokenPackageCase{"PackageHoldsAnotherFile", TBreak::eOtherContent, 255,
+                          "TExtractThread.Execute: Invalid hash for File: lib1.dll"}),
     [](const testing::TestParamInfo<BrokenPackageCase>& info) { return std::string(info.param.name); });
 
 TEST_F(InstallerFailure, NoServerAnsweringEndsWithFourAfterThreeVersionQueries) {

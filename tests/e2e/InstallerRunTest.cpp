@@ -131,6 +131,26 @@ TEST_F(InstallerRun, FreshInstallPutsTheReleaseInPlaceRegistersItAndAddsShortcut
     EXPECT_EQ(Sorted(RequestedPaths(requests, "/files/")), PackagePaths(release));
 }
 
+// The package never decides where its file lands: lib1.dll's package whose
+// entry is named bin/e.sh (as long as the real name, so the package keeps its
+// listed size and its data) installs lib1.dll and nothing else.
+TEST_F(InstallerRun, PackageEntryNameNeverChoosesWhereTheFileLands) {
+    release.Publish(product, "1.2.3.4");
+    const fs::path package = release.PackageOf(product.at("lib1.dll"));
+    std::string zip = ReadFileText(package);
+    size_t nRenamed = 0;
+    for (size_t at = zip.find("lib1.dll"); at != std::string::npos; at = zip.find("lib1.dll", at), ++nRenamed)
+        zip.replace(at, 8, "bin/e.sh");
+    ASSERT_EQ(nRenamed, 2u) << "the local header and the central directory";
+    WriteFileText(package, zip);
+    Serve();
+
+    ProcessResult run = Run({"/install"});
+    ASSERT_EQ(run.exitCode, 0) << Describe(run);
+    ExpectFolderHolds(box.InstallFolder(), product);
+    EXPECT_NE(box.LastLog().find("Package entry=bin/e.sh differs from File=lib1.dll"), std::string::npos);
+}
+
 TEST_F(InstallerRun, NamedInstallationsLiveSideBySideAndRefusalsDownloadNothing) {
     PublishAndServe();
     for (const std::string name : {"a", "b"}) {
