@@ -84,12 +84,12 @@ TEST_P(BrokenPackage, InstallEndsWithItsCodeAndRegistersNothing) {
 
 INSTANTIATE_TEST_SUITE_P(
     InstallerFailure, BrokenPackage,
-    testing::Values(
-        BrokenPackageCase{"MissingPackage", TBreak::eDelete, 4, "TDownloadThread.DownloadSingleFile: Download failed"},
-        BrokenPackageCase{"PackageIsNotAZip", TBreak::eGarbage, 255, "TExtractThread.Execute: Exception="},
-        // A valid package of another file (a stale mirror): refused before it takes its name.
-        BrokenPackageCase{"PackageHoldsAnotherFile", TBreak::eOtherContent, 255,
-                          "TExtractThread.Execute: Invalid hash for File: lib1.dll"}),
+    testing::Values(BrokenPackageCase{"MissingPackage", TBreak::eDelete, 4,
+                                      "TDownloadThread.DownloadSingleFile: Download failed"},
+                    BrokenPackageCase{"PackageIsNotAZip", TBreak::eGarbage, 255, "TExtractThread.Execute: Exception="},
+                    // A valid package of another file (a stale mirror): refused before it takes its name.
+                    BrokenPackageCase{"PackageHoldsAnotherFile", TBreak::eOtherContent, 255,
+                                      "TExtractThread.Execute: Invalid hash for File: lib1.dll"}),
     [](const testing::TestParamInfo<BrokenPackageCase>& info) { return std::string(info.param.name); });
 
 TEST_F(InstallerFailure, NoServerAnsweringEndsWithFourAfterThreeVersionQueries) {
