@@ -1,8 +1,8 @@
 #include "app/HeadlessRunner.h"
 
-#include "app/ExitCode.h"
-#include "app/Texts.h"
-#include "engine/MessageIds.h"
+#include "base/ExitCode.h"
+#include "base/Texts.h"
+#include "base/MessageIds.h"
 
 namespace {
 constexpr auto kPlainLineInterval = std::chrono::seconds(2);

@@ -8,7 +8,7 @@
 #include <ctime>
 #include <stdexcept>
 
-#include "EditionConstants.h"
+#include "base/EditionConstants.h"
 #include "diagnostics/Log.h"
 #include "platform/FileSystem.h"
 #include "platform/Folders.h"

@@ -3,7 +3,7 @@
 #include <atomic>
 #include <iostream>
 
-#include "app/Texts.h"
+#include "base/Texts.h"
 #include "diagnostics/Log.h"
 #include "diagnostics/ReportWindowSide.h"
 

@@ -8,9 +8,9 @@
 #include <stdexcept>
 #include <typeinfo>
 
-#include "EditionConstants.h"
-#include "app/Edition.h"
-#include "app/Texts.h"
+#include "base/EditionConstants.h"
+#include "base/Edition.h"
+#include "base/Texts.h"
 #include "diagnostics/ErrorReportDelivery.h"
 #include "diagnostics/ErrorReporter.h"
 #include "diagnostics/Log.h"

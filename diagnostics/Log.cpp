@@ -9,7 +9,7 @@
 #include <cstdio>
 #include <ctime>
 
-#include "EditionConstants.h"
+#include "base/EditionConstants.h"
 
 namespace {
 

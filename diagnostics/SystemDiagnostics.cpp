@@ -5,7 +5,7 @@
 #include <stdexcept>
 #include <vector>
 
-#include "EditionConstants.h"
+#include "base/EditionConstants.h"
 #include "diagnostics/Log.h"
 #include "diagnostics/SystemInfo.h"
 #include "diagnostics/VMDetector.h"

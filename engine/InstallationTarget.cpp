@@ -4,8 +4,8 @@
 #include <cctype>
 #include <stdexcept>
 
-#include "EditionConstants.h"
-#include "app/InstallationName.h"
+#include "base/EditionConstants.h"
+#include "base/InstallationName.h"
 #include "diagnostics/Log.h"
 
 namespace {

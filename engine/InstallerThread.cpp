@@ -7,14 +7,14 @@
 #include <cstring>
 #include <ctime>
 
-#include "EditionConstants.h"
-#include "app/ExitCode.h"
-#include "app/Texts.h"
+#include "base/EditionConstants.h"
+#include "base/ExitCode.h"
+#include "base/Texts.h"
 #include "diagnostics/ExceptionObject.h"
 #include "diagnostics/Log.h"
 #include "engine/DownloadPlan.h"
 #include "engine/FilePlacement.h"
-#include "engine/MessageIds.h"
+#include "base/MessageIds.h"
 #include "engine/Registration.h"
 #include "engine/SelfUpdateCheck.h"
 #include "platform/FileSystem.h"

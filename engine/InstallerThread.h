@@ -9,7 +9,7 @@
 #include <thread>
 #include <vector>
 
-#include "app/CommandLine.h"
+#include "base/CommandLine.h"
 #include "engine/InstallationTarget.h"
 #include "engine/PlacementFileSystem.h"
 #include "engine/Registration.h"

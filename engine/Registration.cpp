@@ -4,7 +4,7 @@
 #include <limits>
 #include <stdexcept>
 
-#include "EditionConstants.h"
+#include "base/EditionConstants.h"
 #include "diagnostics/Log.h"
 #include "platform/FileSystem.h"
 #include "platform/FileVersion.h"

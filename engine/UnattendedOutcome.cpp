@@ -1,7 +1,7 @@
 #include "engine/UnattendedOutcome.h"
 
-#include "app/ExitCode.h"
-#include "engine/MessageIds.h"
+#include "base/ExitCode.h"
+#include "base/MessageIds.h"
 
 TUnattendedOutcome::TUnattendedOutcome(IMessageTarget& window, const std::atomic<TCmdInstallType>& mode)
     : m_Window(window), m_Mode(mode) {}

@@ -1,7 +1,7 @@
 #pragma once
 #include <atomic>
 
-#include "app/CommandLine.h"
+#include "base/CommandLine.h"
 #include "platform/MessageTarget.h"
 
 // Stands between the engine (and its workers) and the window. In an unattended

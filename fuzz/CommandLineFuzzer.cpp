@@ -12,7 +12,7 @@
 #include <string>
 #include <vector>
 
-#include "app/CommandLine.h"
+#include "base/CommandLine.h"
 
 namespace {
 

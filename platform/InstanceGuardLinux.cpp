@@ -15,7 +15,7 @@
 #include <string_view>
 #include <utility>
 
-#include "EditionConstants.h"
+#include "base/EditionConstants.h"
 #include "diagnostics/Log.h"
 #include "platform/Folders.h"
 #include "platform/InstanceGuard.h"

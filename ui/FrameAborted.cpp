@@ -1,6 +1,6 @@
 #include "ui/FrameAborted.h"
 
-#include "engine/MessageIds.h"
+#include "base/MessageIds.h"
 #include "ui/Fonts.h"
 #include "ui/GradientBitBtn.h"
 #include "ui/PictureBox.h"

@@ -3,7 +3,7 @@
 #include <QSet>
 #include <QWidget>
 
-#include "app/Texts.h"
+#include "base/Texts.h"
 #include "platform/Message.h"
 #include "ui/FrameHost.h"
 

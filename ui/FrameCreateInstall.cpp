@@ -3,9 +3,9 @@
 #include <QKeyEvent>
 #include <QRegularExpressionValidator>
 
-#include "EditionConstants.h"
-#include "app/InstallationName.h"
-#include "engine/MessageIds.h"
+#include "base/EditionConstants.h"
+#include "base/InstallationName.h"
+#include "base/MessageIds.h"
 #include "ui/CloseButton.h"
 #include "ui/Fonts.h"
 #include "ui/GradientBitBtn.h"

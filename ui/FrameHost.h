@@ -3,7 +3,7 @@
 #include <string>
 #include <vector>
 
-#include "app/CommandLine.h"
+#include "base/CommandLine.h"
 #include "ui/Pictures.h"
 
 class IUserPrompts;

@@ -1,7 +1,7 @@
 #include "ui/FrameInstall.h"
 
-#include "app/Edition.h"
-#include "engine/MessageIds.h"
+#include "base/Edition.h"
+#include "base/MessageIds.h"
 #include "ui/CloseButton.h"
 #include "ui/GradientBitBtn.h"
 #include "ui/PictureBox.h"

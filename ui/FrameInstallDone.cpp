@@ -1,6 +1,6 @@
 #include "ui/FrameInstallDone.h"
 
-#include "engine/MessageIds.h"
+#include "base/MessageIds.h"
 #include "ui/CloseButton.h"
 #include "ui/Fonts.h"
 #include "ui/GradientBitBtn.h"

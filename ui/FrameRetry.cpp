@@ -1,6 +1,6 @@
 #include "ui/FrameRetry.h"
 
-#include "engine/MessageIds.h"
+#include "base/MessageIds.h"
 #include "ui/Fonts.h"
 #include "ui/GradientBitBtn.h"
 #include "ui/LinkLabel.h"

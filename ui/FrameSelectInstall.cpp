@@ -3,8 +3,8 @@
 #include <QKeyEvent>
 #include <QRegularExpression>
 
-#include "EditionConstants.h"
-#include "engine/MessageIds.h"
+#include "base/EditionConstants.h"
+#include "base/MessageIds.h"
 #include "ui/CloseButton.h"
 #include "ui/Fonts.h"
 #include "ui/GradientBitBtn.h"

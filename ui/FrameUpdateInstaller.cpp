@@ -1,6 +1,6 @@
 #include "ui/FrameUpdateInstaller.h"
 
-#include "app/Edition.h"
+#include "base/Edition.h"
 #include "ui/Fonts.h"
 #include "ui/GradientBitBtn.h"
 #include "ui/PictureBox.h"

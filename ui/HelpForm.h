@@ -3,7 +3,7 @@
 #include <QPlainTextEdit>
 #include <QPushButton>
 
-#include "app/HelpText.h"
+#include "base/HelpText.h"
 
 // The window that explains the command line: a read-only text box with the
 // usage and the exit codes, and "OK". Closing it ends the run.

@@ -2,7 +2,7 @@
 #include <memory>
 #include <string>
 
-#include "app/CommandLine.h"
+#include "base/CommandLine.h"
 #include "platform/Message.h"
 #include "service/ProxySettings.h"
 

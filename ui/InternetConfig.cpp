@@ -2,7 +2,7 @@
 
 #include <QRegularExpressionValidator>
 
-#include "app/Texts.h"
+#include "base/Texts.h"
 #include "ui/Fonts.h"
 #include "ui/ScreenText.h"
 

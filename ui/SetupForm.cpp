@@ -8,12 +8,12 @@
 #include <QThread>
 #include <QWindow>
 
-#include "EditionConstants.h"
-#include "app/ExitCode.h"
-#include "app/Texts.h"
+#include "base/EditionConstants.h"
+#include "base/ExitCode.h"
+#include "base/Texts.h"
 #include "diagnostics/Log.h"
 #include "diagnostics/MachineIdentity.h"
-#include "engine/MessageIds.h"
+#include "base/MessageIds.h"
 #include "platform/Shell.h"
 #include "service/ProxySettings.h"
 #include "ui/Fonts.h"

@@ -7,7 +7,7 @@
 #include <string>
 #include <vector>
 
-#include "app/CommandLine.h"
+#include "base/CommandLine.h"
 #include "platform/MessageTarget.h"
 #include "ui/FrameHost.h"
 #include "ui/InstallerEngine.h"

@@ -5,7 +5,7 @@
 #include <QApplication>
 #include <cstdio>
 
-#include "app/ExitCode.h"
+#include "base/ExitCode.h"
 #include "diagnostics/ReportWindowSide.h"
 #include "platform/InstanceGuard.h"
 #include "ui/Fonts.h"

@@ -1,6 +1,6 @@
 #pragma once
-#include "app/CommandLine.h"
-#include "app/HelpText.h"
+#include "base/CommandLine.h"
+#include "base/HelpText.h"
 #include "app/StartupFolder.h"
 #include "engine/InstallerThread.h"
 

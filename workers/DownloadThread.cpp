@@ -6,11 +6,11 @@
 #include <stdexcept>
 #include <string>
 
-#include "app/ExitCode.h"
-#include "app/Texts.h"
+#include "base/ExitCode.h"
+#include "base/Texts.h"
 #include "diagnostics/ExceptionObject.h"
 #include "diagnostics/Log.h"
-#include "engine/MessageIds.h"
+#include "base/MessageIds.h"
 #include "platform/PathJoin.h"
 #include "workers/FileHashing.h"
 

@@ -19,11 +19,11 @@
 #include <thread>
 #include <vector>
 
-#include "app/ExitCode.h"
-#include "app/Texts.h"
+#include "base/ExitCode.h"
+#include "base/Texts.h"
 #include "diagnostics/Log.h"
 #include "engine/FilePlacement.h"
-#include "engine/MessageIds.h"
+#include "base/MessageIds.h"
 #include "platform/PathJoin.h"
 #include "workers/BlockPipe.h"
 #include "workers/DiskReservations.h"

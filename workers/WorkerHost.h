@@ -3,7 +3,7 @@
 #include <cstdint>
 #include <string>
 
-#include "app/CommandLine.h"
+#include "base/CommandLine.h"
 #include "platform/MessageTarget.h"
 #include "service/ProxySettings.h"
 #include "workers/FileToDownload.h"

@@ -5,9 +5,9 @@
 #include <memory>
 #include <thread>
 
-#include "app/ExitCode.h"
-#include "app/Texts.h"
-#include "engine/MessageIds.h"
+#include "base/ExitCode.h"
+#include "base/Texts.h"
+#include "base/MessageIds.h"
 #include "support/FakeWorkerHost.h"
 #include "support/LocalHttpServer.h"
 #include "support/LogCapture.h"

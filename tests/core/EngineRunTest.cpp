@@ -2,10 +2,10 @@
 // recording window: frames, texts, files, registry and exit codes.
 #include <gtest/gtest.h>
 
-#include "app/ExitCode.h"
-#include "app/Texts.h"
+#include "base/ExitCode.h"
+#include "base/Texts.h"
 #include "engine/InstallerThread.h"
-#include "engine/MessageIds.h"
+#include "base/MessageIds.h"
 #include "platform/RegistryHiveSqlite.h"
 #include "support/EngineTestEnvironment.h"
 #include "support/LogCapture.h"

@@ -3,7 +3,7 @@
 #include <algorithm>
 #include <string>
 
-#include "app/HelpText.h"
+#include "base/HelpText.h"
 
 namespace {
 

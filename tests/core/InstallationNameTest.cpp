@@ -2,7 +2,7 @@
 
 #include <string>
 
-#include "app/InstallationName.h"
+#include "base/InstallationName.h"
 
 namespace {
 

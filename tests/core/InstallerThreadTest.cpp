@@ -1,8 +1,8 @@
 #include <gtest/gtest.h>
 
-#include "app/Texts.h"
+#include "base/Texts.h"
 #include "engine/InstallerThread.h"
-#include "engine/MessageIds.h"
+#include "base/MessageIds.h"
 #include "platform/RegistryHiveSqlite.h"
 #include "support/EngineTestEnvironment.h"
 #include "support/LogCapture.h"

@@ -4,7 +4,7 @@
 #include <set>
 #include <stdexcept>
 
-#include "EditionConstants.h"
+#include "base/EditionConstants.h"
 #include "diagnostics/SystemDiagnostics.h"
 #include "diagnostics/SystemInfo.h"
 #include "support/LogCapture.h"

@@ -6,7 +6,7 @@
 #include <string>
 #include <vector>
 
-#include "app/Texts.h"
+#include "base/Texts.h"
 
 namespace {
 

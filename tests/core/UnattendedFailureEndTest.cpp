@@ -4,9 +4,9 @@
 // run that unpacked a file failing its MD5 check ends the same way.
 #include <gtest/gtest.h>
 
-#include "app/ExitCode.h"
+#include "base/ExitCode.h"
 #include "engine/InstallerThread.h"
-#include "engine/MessageIds.h"
+#include "base/MessageIds.h"
 #include "platform/ProcessList.h"
 #include "platform/RegistryHiveSqlite.h"
 #include "support/EngineTestEnvironment.h"

@@ -1,7 +1,7 @@
 #include <gtest/gtest.h>
 
-#include "app/ExitCode.h"
-#include "engine/MessageIds.h"
+#include "base/ExitCode.h"
+#include "base/MessageIds.h"
 #include "engine/UnattendedOutcome.h"
 #include "support/RecordingTarget.h"
 

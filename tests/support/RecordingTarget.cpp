@@ -1,6 +1,6 @@
 #include "support/RecordingTarget.h"
 
-#include "engine/MessageIds.h"
+#include "base/MessageIds.h"
 
 void RecordingTarget::Post(TMessage msg) {
     {

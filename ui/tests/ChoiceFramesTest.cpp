@@ -1,7 +1,7 @@
 // The name frame's checks and the select-install frame's choices.
 #include <QtTest>
 
-#include "engine/MessageIds.h"
+#include "base/MessageIds.h"
 #include "UiTestSupport.h"
 #include "ui/FrameCreateInstall.h"
 #include "ui/FrameSelectInstall.h"

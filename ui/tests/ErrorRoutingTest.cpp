@@ -5,7 +5,7 @@
 #include <stdexcept>
 
 #include "UiTestSupport.h"
-#include "app/Texts.h"
+#include "base/Texts.h"
 #include "diagnostics/ReportWindowSide.h"
 #include "ui/QtReportWindowSide.h"
 

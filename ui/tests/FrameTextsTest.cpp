@@ -1,7 +1,7 @@
 // Each frame's texts in each language, and the layouts computed from them.
 #include <QtTest>
 
-#include "engine/MessageIds.h"
+#include "base/MessageIds.h"
 #include "UiTestSupport.h"
 #include "ui/FrameAborted.h"
 #include "ui/FrameCreateInstall.h"

@@ -1,7 +1,7 @@
 // The progress panel's arithmetic, its shape and what it draws.
 #include <QtTest>
 
-#include "engine/MessageIds.h"
+#include "base/MessageIds.h"
 #include "UiTestSupport.h"
 #include "ui/FrameProgress.h"
 #include "ui/ProgressPanel.h"

@@ -4,9 +4,9 @@
 #include <QGuiApplication>
 #include <QtTest>
 
-#include "EditionConstants.h"
-#include "app/ExitCode.h"
-#include "engine/MessageIds.h"
+#include "base/EditionConstants.h"
+#include "base/ExitCode.h"
+#include "base/MessageIds.h"
 #include "UiTestSupport.h"
 #include "service/ProxySettings.h"
 #include "support/ProxyEnv.h"

@@ -2,7 +2,7 @@
 
 #include <QCoreApplication>
 
-#include "engine/MessageIds.h"
+#include "base/MessageIds.h"
 
 std::vector<uint32_t> TEngineLog::PostedNumbers() const {
     std::vector<uint32_t> numbers;

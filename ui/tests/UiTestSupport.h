@@ -8,7 +8,7 @@
 #include <string>
 #include <vector>
 
-#include "app/Texts.h"
+#include "base/Texts.h"
 #include "ui/SetupForm.h"
 
 // Test classes register themselves; main runs them all.

@@ -13,10 +13,10 @@
 #include <cstdlib>
 #include <random>
 
-#include "EditionConstants.h"
-#include "app/Texts.h"
+#include "base/EditionConstants.h"
+#include "base/Texts.h"
 #include "diagnostics/SystemInfo.h"
-#include "engine/MessageIds.h"
+#include "base/MessageIds.h"
 #include "platform/Folders.h"
 #include "platform/Hives.h"
 #include "platform/ProcessList.h"

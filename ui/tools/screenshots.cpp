@@ -9,9 +9,9 @@
 #include <QDir>
 #include <cstdio>
 
-#include "app/HelpText.h"
-#include "app/Texts.h"
-#include "engine/MessageIds.h"
+#include "base/HelpText.h"
+#include "base/Texts.h"
+#include "base/MessageIds.h"
 #include "ui/Fonts.h"
 #include "ui/FrameProgress.h"
 #include "ui/HelpForm.h"

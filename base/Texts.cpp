@@ -1,4 +1,4 @@
-#include "app/Texts.h"
+#include "base/Texts.h"
 
 #include <atomic>
 #include <cctype>

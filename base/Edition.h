@@ -1,7 +1,7 @@
 #pragma once
 #include <string>
 
-#include "EditionConstants.h"
+#include "base/EditionConstants.h"
 
 // Service addresses of the edition: the build's values, unless the environment
 // overrides them for staging, demos and tests (ORLADESK_DOWNLOAD_SERVER_URL,

@@ -1,9 +1,9 @@
-#include "app/CommandLine.h"
+#include "base/CommandLine.h"
 
 #include <algorithm>
 #include <cctype>
 
-#include "app/InstallationName.h"
+#include "base/InstallationName.h"
 
 namespace {
 

@@ -1,8 +1,8 @@
-#include "app/HelpText.h"
+#include "base/HelpText.h"
 
 #include <iterator>
 
-#include "app/Texts.h"
+#include "base/Texts.h"
 
 namespace {
 

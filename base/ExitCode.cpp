@@ -1,4 +1,4 @@
-#include "app/ExitCode.h"
+#include "base/ExitCode.h"
 
 #include <atomic>
 

@@ -1,4 +1,4 @@
-#include "app/Edition.h"
+#include "base/Edition.h"
 
 #include <cstdlib>
 

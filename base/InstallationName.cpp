@@ -1,4 +1,4 @@
-#include "app/InstallationName.h"
+#include "base/InstallationName.h"
 
 namespace {
 

@@ -1,4 +1,4 @@
-#include "engine/MessageIds.h"
+#include "base/MessageIds.h"
 
 #include <array>
 

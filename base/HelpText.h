@@ -3,7 +3,7 @@
 #include <string>
 #include <vector>
 
-#include "EditionConstants.h"
+#include "base/EditionConstants.h"
 
 // The usage text shown for "/?" or an unacceptable command line.
 
