@@ -9,20 +9,18 @@
 
 #include "base/EditionConstants.h"
 #include "base/ExitCode.h"
+#include "base/MessageIds.h"
 #include "base/Texts.h"
 #include "diagnostics/ExceptionObject.h"
 #include "diagnostics/Log.h"
 #include "engine/DownloadPlan.h"
 #include "engine/FilePlacement.h"
-#include "base/MessageIds.h"
 #include "engine/Registration.h"
 #include "engine/SelfUpdateCheck.h"
 #include "platform/FileSystem.h"
 #include "platform/PathJoin.h"
 #include "service/HttpClient.h"
 #include "service/VersionClient.h"
-#include "workers/DownloadThread.h"
-#include "workers/ExtractThread.h"
 
 namespace {
 
@@ -52,21 +50,22 @@ TInstallerThread::TInstallerThread(IMessageTarget& mainHandle, TEngineEnvironmen
     : m_MainHandle(mainHandle, m_CmdInstall),
       m_Environment(std::move(environment)),
       m_Target(m_Environment.pathAppData),
-      m_PackageBudget(m_Environment.nPackageBudget ? m_Environment.nPackageBudget
-                                                   : TDownloadPlan::kMinPackageBudget) {
+      m_Run(
+          m_MainHandle, m_CmdInstall, [this] { PostAbortMessages(); }, m_Environment.nPackageBudget) {
     if (!m_Environment.placementFs) m_Environment.placementFs = std::make_shared<TPlacementFileSystem>();
-    m_strlstFailedMd5.push_back("Invalid md5 verified while installing");
-    m_strInstallPath = m_Target.InstallPath();
+    m_Run.SetInstallPath(m_Target.InstallPath());
 }
 
 TInstallerThread::~TInstallerThread() {
-    StopWorkers();
+    m_Run.StopWorkers();
     if (!m_Thread.joinable()) return;
     m_Queue.PostQuit();
     m_Thread.join();
 }
 
-void TInstallerThread::Start() { m_Thread = std::thread([this] { Execute(); }); }
+void TInstallerThread::Start() {
+    m_Thread = std::thread([this] { Execute(); });
+}
 
 void TInstallerThread::WaitStart() const {
     while (!m_bGetMessageReady.load()) std::this_thread::sleep_for(std::chrono::milliseconds(1));
@@ -115,7 +114,7 @@ void TInstallerThread::Execute() {
         AppendLog("TInstallerThread.Execute: OS=" + m_Environment.fnOsDescription());
         m_NetHttpClient = std::make_unique<THttpClient>();
         // The self-update check must not hold a cancelled run either.
-        m_NetHttpClient->SetAbortCheck([this] { return m_bInstallationSuspended.load(); });
+        m_NetHttpClient->SetAbortCheck([this] { return m_Run.bInstallSuspended(); });
     } catch (const std::exception& e) {
         AppendLog(std::string("TInstallerThread.Execute: Except: ") + e.what());
         m_StartFailure = std::current_exception();
@@ -169,21 +168,36 @@ void TInstallerThread::LogMessage(const TMessage& msg) {
 
 void TInstallerThread::Dispatch(TMessage& msg) {
     switch (msg.message) {
-        case WM_SET_PROXY_CONFIG: return WMSetProxyConfig(msg);
-        case WM_VERIFY_PREVIOUS_INSTALL: return WMVerifyPreviousInstall();
-        case WM_VERIFY_INSTALLER_UPDATE: return VerifyInstallerUpdate();
-        case WM_SET_UPDATE_ONLY: return WMSetUpdateOnly();
-        case WM_SETUP_DOWNLOADS: return WMSetupDownloads();
-        case WM_SET_NEW_INSTALL: return WMSetNewInstall();
-        case WM_START_DOWNLOAD_THREADS: return WMStartDownloadThreads();
-        case WM_START_EXTRACT_THREADS: return WMStartExtractThreads();
-        case WM_UPDATE_PROGRESS: return WMUpdateProgress();
-        case WM_RUN_VANTIX: return WMRunVantix();
-        case WM_ABORT_INSTALLATION: return WMAbortInstallation();
-        case WM_SET_INSTALL_NAME: return WMSetInstallName(msg);
-        case WM_RETRY: return WMRetry();
-        case WM_SET_UNNATENDED_VALUES: return WMSetUnnatendedValues(msg);
-        default: return;  // logged above; nothing else to do
+        case WM_SET_PROXY_CONFIG:
+            return WMSetProxyConfig(msg);
+        case WM_VERIFY_PREVIOUS_INSTALL:
+            return WMVerifyPreviousInstall();
+        case WM_VERIFY_INSTALLER_UPDATE:
+            return VerifyInstallerUpdate();
+        case WM_SET_UPDATE_ONLY:
+            return WMSetUpdateOnly();
+        case WM_SETUP_DOWNLOADS:
+            return WMSetupDownloads();
+        case WM_SET_NEW_INSTALL:
+            return WMSetNewInstall();
+        case WM_START_DOWNLOAD_THREADS:
+            return WMStartDownloadThreads();
+        case WM_START_EXTRACT_THREADS:
+            return WMStartExtractThreads();
+        case WM_UPDATE_PROGRESS:
+            return WMUpdateProgress();
+        case WM_RUN_VANTIX:
+            return WMRunVantix();
+        case WM_ABORT_INSTALLATION:
+            return WMAbortInstallation();
+        case WM_SET_INSTALL_NAME:
+            return WMSetInstallName(msg);
+        case WM_RETRY:
+            return WMRetry();
+        case WM_SET_UNNATENDED_VALUES:
+            return WMSetUnnatendedValues(msg);
+        default:
+            return;  // logged above; nothing else to do
     }
 }
 
@@ -192,10 +206,7 @@ void TInstallerThread::Dispatch(TMessage& msg) {
 void TInstallerThread::WMSetProxyConfig(TMessage& msg) {
     const auto& proxy = std::any_cast<const TProxySettings&>(msg.payload);
     m_NetHttpClient->SetProxy(proxy);
-    {
-        std::lock_guard lock(m_csProxy);
-        m_ProxySettings = proxy;
-    }
+    m_Run.SetProxySettings(proxy);
     AppendLog("WMSetProxyConfig: Host=" + proxy.FHost + " Port=" + std::to_string(proxy.FPort) +
               " Scheme=" + proxy.FScheme + " Username=" + BoolText(!proxy.FUserName.empty()) +
               " Password=" + BoolText(!proxy.FPassword.empty()));
@@ -208,10 +219,10 @@ void TInstallerThread::WMSetUnnatendedValues(TMessage& msg) {
 
 void TInstallerThread::WMVerifyPreviousInstall() {
     AppendLog("WMVerifyPreviousInstall");
-    m_bNewInstall.store(true);
+    m_Run.SetNewInstall(true);
     AppendLog("WMVerifyPreviousInstall Before Path=" + m_Target.BasePath());
     std::vector<std::string> found = m_Target.FindInstallations(*m_Environment.hkcu);
-    if (!found.empty()) m_bNewInstall.store(false);
+    if (!found.empty()) m_Run.SetNewInstall(false);
     switch (m_CmdInstall.load()) {
         case citNone:
             if (found.empty()) {
@@ -241,12 +252,9 @@ void TInstallerThread::StartUnattended(const std::vector<std::string>& found) {
     // Names match without regard to letter case, but folder names on this
     // platform do not: an update works on the installation as registered.
     m_Target.SetName(install ? m_strCmdName : TInstallationTarget::RegisteredName(found, m_strCmdName));
-    {
-        std::lock_guard lock(m_csTarget);
-        m_strInstallPath = m_Target.InstallPath();
-    }
-    if (!install && TInstallationTarget::IsProcessRunning(*m_Environment.processes,
-                                                         InstallPath() + edition::strProductExeName))
+    TargetChanged();
+    if (!install &&
+        TInstallationTarget::IsProcessRunning(*m_Environment.processes, InstallPath() + edition::strProductExeName))
         return EndUnattended(ecProductRunning);
     PostStartingText();
     PostThreadMessage(install ? WM_SET_NEW_INSTALL : WM_SET_UPDATE_ONLY);
@@ -268,20 +276,16 @@ void TInstallerThread::EndUnattended(int exitCode) {
 
 void TInstallerThread::WMSetInstallName(TMessage& msg) {
     m_Target.SetName(msg.text);
-    {
-        std::lock_guard lock(m_csTarget);
-        m_strInstallPath = m_Target.InstallPath();
-    }
+    TargetChanged();
     AppendLog("WMSetInstallName: " + m_Target.Name() + " - " + msg.text);
 }
 
+void TInstallerThread::TargetChanged() { m_Run.SetInstallPath(m_Target.InstallPath()); }
+
 void TInstallerThread::WMSetNewInstall() {
-    m_bNewInstall.store(true);
+    m_Run.SetNewInstall(true);
     std::string temp = m_Target.TempInstallFolder();
-    {
-        std::lock_guard lock(m_csTarget);
-        m_strTempDownloadPath = temp;
-    }
+    m_Run.SetTempDownloadPath(temp);
     std::error_code ec;
     if (std::filesystem::exists(temp, ec)) std::filesystem::remove_all(temp, ec);
     std::filesystem::create_directories(temp, ec);
@@ -290,24 +294,8 @@ void TInstallerThread::WMSetNewInstall() {
 
 void TInstallerThread::WMSetUpdateOnly() {
     AppendLog("WMSetUpdateOnly");
-    m_bNewInstall.store(false);
-    std::lock_guard lock(m_csTarget);
-    m_strTempDownloadPath = m_strInstallPath;
-}
-
-std::string TInstallerThread::InstallPath() const {
-    std::lock_guard lock(m_csTarget);
-    return m_strInstallPath;
-}
-
-std::string TInstallerThread::TempDownloadPath() const {
-    std::lock_guard lock(m_csTarget);
-    return m_strTempDownloadPath;
-}
-
-TProxySettings TInstallerThread::GetProxySettings() const {
-    std::lock_guard lock(m_csProxy);
-    return m_ProxySettings;
+    m_Run.SetNewInstall(false);
+    m_Run.SetTempDownloadPath(InstallPath());
 }
 
 // ---- download set-up ----
@@ -316,15 +304,38 @@ void TInstallerThread::WMSetupDownloads() {
     AppendLog("WMSetupDownloads");
     // A request queued behind a step that failed (a refused name, say) must
     // not start a run on what that step left: only a retry resumes.
-    if (m_bInstallationSuspended.load()) return AppendLog("TInstallerThread.WMSetupDownloads: the run is stopped");
+    if (m_Run.bInstallSuspended()) return AppendLog("TInstallerThread.WMSetupDownloads: the run is stopped");
     TranslateEngineTexts(GetLanguage());
     TFilePlacement placement(*m_Environment.placementFs, m_Target.CompanyFolder());
-    if (!m_bNewInstall.load()) {
+    if (!m_Run.IsNewInstall()) {
         placement.DeleteInterruptedPartFiles(TempDownloadPath());
         bool deleted = placement.BackupAndDeleteDatabaseFiles(TempDownloadPath());
-        AppendLog(std::string("TInstallerThread.WMSetupDownloads:: Delete database folder = ") + (deleted ? "-1" : "0"));
+        AppendLog(std::string("TInstallerThread.WMSetupDownloads:: Delete database folder = ") +
+                  (deleted ? "-1" : "0"));
     }
-    TProxySettings proxy = GetProxySettings();
+    TVantixVersion version;
+    if (!ReadRelease(version)) return;
+
+    TDownloadPlan plan = BuildDownloadPlan(version, edition::strProductCode, m_Environment.strServerUrl);
+    const size_t count = plan.lstRecords.size();
+    size_t downloads = 4, extracts = 3;
+    if (TCommandLine(m_Environment.lstCommandLine).SingleThreaded()) {
+        AppendLog("TInstallerThread.WMSetupDownloads: Singlethreaded active (st param)");
+        downloads = extracts = 1;
+    }
+    m_Run.Begin(plan, downloads, extracts, DottedVersion(version));
+    placement.DeleteObsoleteDlls(InstallPath(), plan.lstKeepDlls);
+
+    m_MainHandle.Post(WM_SET_PROGRESS, 0, static_cast<int64_t>(m_Run.ProgressSize()));
+    PostProgressText();
+    AppendLog("TInstallerThread.WMSetupDownloads: Version=" + DottedVersion(version) +
+              ". Files count=" + std::to_string(count));
+    PostThreadMessage(WM_START_DOWNLOAD_THREADS);
+}
+
+// Asks the version service for the release; a failure is handled here.
+bool TInstallerThread::ReadRelease(TVantixVersion& version) {
+    TProxySettings proxy = m_Run.GetProxySettings();
     TVersionQuery query;
     query.strBaseUrl = m_Environment.strServerUrl;
     query.strProduct = edition::strProductCode;
@@ -332,39 +343,20 @@ void TInstallerThread::WMSetupDownloads() {
     query.ToChannel = vcStable;
     query.strSuffix = "pt-br";
     query.bX64 = m_Environment.bX64;
-    query.fnShouldAbort = [this] { return m_bInstallationSuspended.load(); };
-    TVantixVersion version;
+    query.fnShouldAbort = [this] { return m_Run.bInstallSuspended(); };
     std::string text;
     int32_t lastError = 0;
-    if (!GetVersionInfo(query, version, text, lastError, &proxy)) return VersionQueryFailed(text);
+    if (!GetVersionInfo(query, version, text, lastError, &proxy)) {
+        VersionQueryFailed(text);
+        return false;
+    }
     AppendLog("TInstallerThread.WMSetupDownloads: " + text);
     m_nVersionQueryFailures = 0;
-
-    TDownloadPlan plan = BuildDownloadPlan(version, edition::strProductCode, m_Environment.strServerUrl);
-    CreateWorkers();
-    m_Queues.Create();
-    const size_t count = plan.lstRecords.size();
-    for (auto& record : plan.lstRecords) m_Queues.EnqueueItemForDownload(std::move(record));
-    placement.DeleteObsoleteDlls(InstallPath(), plan.lstKeepDlls);
-    m_nDownloadSize = plan.nDownloadSize;
-    m_nProgressSize = plan.nProgressSize;
-    m_nFileExtractedProgress = plan.nFileExtractedProgress;
-    if (m_Environment.nPackageBudget == 0) m_PackageBudget.SetLimit(plan.nPackageBudget);
-    m_bDownloadsSetUp = true;
-
-    m_MainHandle.Post(WM_SET_PROGRESS, 0, static_cast<int64_t>(m_nProgressSize));
-    PostProgressText();
-    AppendLog("TInstallerThread.WMSetupDownloads: Version=" + DottedVersion(version) +
-              ". Files count=" + std::to_string(count));
-    {
-        std::lock_guard lock(m_csFailedMd5);
-        m_strlstFailedMd5.push_back("Version=" + DottedVersion(version));
-    }
-    PostThreadMessage(WM_START_DOWNLOAD_THREADS);
+    return true;
 }
 
 void TInstallerThread::PostProgressText() {
-    m_MainHandle.PostText(WM_SET_PROGRESS_MSG, m_bNewInstall.load() ? txtInstalling : txtUpdating);
+    m_MainHandle.PostText(WM_SET_PROGRESS_MSG, m_Run.IsNewInstall() ? txtInstalling : txtUpdating);
 }
 
 // An unattended run never waits for a click: it asks again twice, then ends
@@ -382,86 +374,60 @@ void TInstallerThread::VersionQueryFailed(const std::string& text) {
     m_MainHandle.Post(WM_CHANGE_VISIBLE_FRAME, fiRetry);
 }
 
-void TInstallerThread::CreateWorkers() {
-    size_t downloads = 4, extracts = 3;
-    if (TCommandLine(m_Environment.lstCommandLine).SingleThreaded()) {
-        AppendLog("TInstallerThread.WMSetupDownloads: Singlethreaded active (st param)");
-        downloads = extracts = 1;
-    }
-    std::lock_guard lock(m_csWorkers);
-    for (size_t i = 0; i < downloads; ++i) m_TDownloadThreads.push_back(std::make_unique<TDownloadThread>(*this));
-    for (size_t i = 0; i < extracts; ++i) m_TExtractThreads.push_back(std::make_unique<TExtractThread>(*this));
-}
-
 // ---- the run ----
 
 void TInstallerThread::WMStartDownloadThreads() {
-    {
-        std::lock_guard lock(m_csWorkers);
-        for (auto& worker : m_TDownloadThreads) worker->Start();
-    }
+    m_Run.StartDownloadWorkers();
     PostThreadMessage(WM_START_EXTRACT_THREADS);
 }
 
 void TInstallerThread::WMStartExtractThreads() {
-    {
-        std::lock_guard lock(m_csWorkers);
-        for (auto& worker : m_TExtractThreads) worker->Start();
-    }
+    m_Run.StartExtractWorkers();
     m_nWMUpdateProgressCount = 0;
     PostThreadMessage(WM_UPDATE_PROGRESS, 0, 0);
 }
 
 void TInstallerThread::WMUpdateProgress() {
-    if (m_bInstallationSuspended.load()) return;
+    if (m_Run.bInstallSuspended()) return;
     AppendLog("TInstallerThread.WMUpdateProgress : Begin");
     // A worker that ends an unattended run sets its failure code before it lets
     // go of its record, so once the queues look finished the code is visible:
     // what is left must not be placed or registered as if the run succeeded.
-    if (m_Queues.RunFinished()) return RunEndedByFailure() ? StopWorkers() : FinishRun();
-    if (RunEndedByFailure()) return StopWorkers();
-    uint64_t done = ProgressDone();
+    if (m_Run.Finished()) return RunEndedByFailure() ? m_Run.StopWorkers() : FinishRun();
+    if (RunEndedByFailure()) return m_Run.StopWorkers();
+    uint64_t done = m_Run.ProgressDone();
     AppendLog("TInstallerThread.WMUpdateProgress : TotalDownloaded=" + std::to_string(done) +
-              " ProgressSize=" + std::to_string(m_nProgressSize));
-    m_MainHandle.Post(WM_SET_PROGRESS, done, static_cast<int64_t>(m_nProgressSize));
+              " ProgressSize=" + std::to_string(m_Run.ProgressSize()));
+    m_MainHandle.Post(WM_SET_PROGRESS, done, static_cast<int64_t>(m_Run.ProgressSize()));
     PostThreadMessage(WM_UPDATE_PROGRESS, done, 0);
-    m_Queues.WaitForEndOfRun(m_Environment.tProgressInterval);
+    m_Run.WaitForEnd(m_Environment.tProgressInterval);
 }
 
 bool TInstallerThread::RunEndedByFailure() const {
     return m_CmdInstall.load() != citNone && GetExitCode() != ecSuccess;
 }
 
-uint64_t TInstallerThread::ProgressDone() const {
-    uint64_t done = uint64_t(m_Queues.ValidatedCount()) * m_nFileExtractedProgress +
-                    static_cast<uint64_t>(std::max<int64_t>(0, m_Queues.DownloadedSize()));
-    std::lock_guard lock(m_csWorkers);
-    for (const auto& worker : m_TDownloadThreads) done += worker->CurrDownloaded();
-    return done;
-}
-
 void TInstallerThread::FinishRun() {
-    if (m_bMd5ValidationFailed.load()) {
-        AppendLog("TInstallerThread.WMUpdateProgress : ERROR MD5Failed=True");
-        std::lock_guard lock(m_csFailedMd5);
-        TExceptionObject::SilentException(JoinLines(m_strlstFailedMd5));
-    }
-    {
-        std::lock_guard lock(m_csFailedMd5);
-        m_strlstFailedMd5.clear();
-    }
-    StopWorkers();
+    ReportFailedMd5();
+    m_Run.StopWorkers();
     // Unattended, the exit code is all the calling software learns: a run that
     // unpacked files other than the release's must not report an installation.
-    if (m_bMd5ValidationFailed.load() && m_CmdInstall.load() != citNone) {
+    if (m_Run.Md5Failed() && m_CmdInstall.load() != citNone) {
         AppendLog("TInstallerThread.WMUpdateProgress : Files failed their MD5 check; nothing placed or registered");
         return EndUnattended(ecUnexpected);
     }
-    if (m_bNewInstall.load())
+    if (m_Run.IsNewInstall())
         PlaceNewInstallation();
     else
         AppendLog("TInstallerThread.WMUpdateProgress : Reparation Path=" + InstallPath());
     WriteRegistry();
+}
+
+void TInstallerThread::ReportFailedMd5() {
+    const std::vector<std::string> lines = m_Run.TakeFailedMd5Lines();
+    if (!m_Run.Md5Failed()) return;
+    AppendLog("TInstallerThread.WMUpdateProgress : ERROR MD5Failed=True");
+    TExceptionObject::SilentException(JoinLines(lines));
 }
 
 // The user is not told of a failed move: registration follows in every case.
@@ -483,7 +449,8 @@ void TInstallerThread::PlaceNewInstallation() {
 void TInstallerThread::FlushUnpackedFiles() {
     std::error_code ec;
     if (FlushFileSystem(TempDownloadPath(), ec)) return;
-    const std::string text = "TInstallerThread.FlushUnpackedFiles: Path=" + TempDownloadPath() + " Error=" + ec.message();
+    const std::string text =
+        "TInstallerThread.FlushUnpackedFiles: Path=" + TempDownloadPath() + " Error=" + ec.message();
     AppendLog(text);
     TExceptionObject::SilentException(text);
 }
@@ -493,7 +460,7 @@ TRegistrationRequest TInstallerThread::RegistrationRequest() const {
     request.strInstallPath = InstallPath();
     request.strRegFolderName = m_Target.RegFolderName();
     request.strInstallName = m_Target.Name();
-    request.bNewInstall = m_bNewInstall.load();
+    request.bNewInstall = m_Run.IsNewInstall();
     return request;
 }
 
@@ -528,10 +495,10 @@ void TInstallerThread::RegistrationFailed(const std::string& where, const std::e
 }
 
 void TInstallerThread::WMRetry() {
-    m_bInstallationSuspended.store(false);
-    if (!m_bDownloadsSetUp) return PostThreadMessage(WM_SETUP_DOWNLOADS);
-    m_Queues.WakeAll();
-    m_MainHandle.Post(WM_SET_PROGRESS, 0, static_cast<int64_t>(m_nProgressSize));
+    m_Run.Resume();
+    if (!m_Run.IsSetUp()) return PostThreadMessage(WM_SETUP_DOWNLOADS);
+    m_Run.WakeWorkers();
+    m_MainHandle.Post(WM_SET_PROGRESS, 0, static_cast<int64_t>(m_Run.ProgressSize()));
     PostProgressText();
     PostThreadMessage(WM_UPDATE_PROGRESS);
 }
@@ -552,16 +519,14 @@ void TInstallerThread::VerifyInstallerUpdate() {
 // Runs at most once per suspension: an error while the retry frame is shown
 // leaves the run waiting for the user's retry.
 void TInstallerThread::WMAbortInstallation() {
-    if (m_bInstallationSuspended.exchange(true)) return;
+    if (m_Run.SuspendInstallation()) return;
     try {
-        StopWorkers();
+        m_Run.StopWorkers();
     } catch (const std::exception& e) {
         AppendLog(std::string("TInstallerThread.WMAbortInstallation: Except: ") + e.what());
     }
     PostAbortMessages();
 }
-
-void TInstallerThread::AbortUnexpectedError() { PostAbortMessages(); }
 
 void TInstallerThread::PostAbortMessages() {
     TMessage abort;
@@ -572,27 +537,9 @@ void TInstallerThread::PostAbortMessages() {
     m_MainHandle.Post(WM_CHANGE_VISIBLE_FRAME, fiAborted);
 }
 
-// Safe from the engine and the window's thread at once: the lists are taken
-// under their lock and the queues are discarded once.
-void TInstallerThread::StopWorkers() {
-    try {
-        std::lock_guard lock(m_csWorkers);
-        for (auto& worker : m_TExtractThreads) worker->Terminate();
-        for (auto& worker : m_TDownloadThreads) worker->Terminate();
-        m_Queues.Discard();
-        m_Queues.WakeAll();
-        for (auto& worker : m_TExtractThreads) worker->Join();
-        for (auto& worker : m_TDownloadThreads) worker->Join();
-        m_TExtractThreads.clear();
-        m_TDownloadThreads.clear();
-    } catch (const std::exception& e) {
-        TExceptionObject::SilentException(e);
-    }
-}
-
 void TInstallerThread::UndoInstall() {
-    m_bInstallationSuspended.store(true);
-    StopWorkers();
+    m_Run.SuspendInstallation();
+    m_Run.StopWorkers();
     std::string temp = TempDownloadPath();
     std::error_code ec;
     for (int attempt = 0; attempt < kUndoAttempts && std::filesystem::is_directory(temp, ec); ++attempt) {
@@ -600,50 +547,3 @@ void TInstallerThread::UndoInstall() {
         if (std::filesystem::is_directory(temp, ec)) std::this_thread::sleep_for(kUndoPause);
     }
 }
-
-// ---- worker operations ----
-
-PFileToDownload TInstallerThread::WaitDownloadItem(std::chrono::milliseconds timeout) {
-    return m_Queues.WaitDownloadItem(timeout);
-}
-
-PFileToDownload TInstallerThread::WaitExtractionItem(std::chrono::milliseconds timeout) {
-    return m_Queues.WaitExtractionItem(timeout);
-}
-
-void TInstallerThread::EnqueueItemForDownload(PFileToDownload item) { m_Queues.EnqueueItemForDownload(std::move(item)); }
-
-// The target folder is made under the extraction lock, so folder creation is
-// serialised among workers. A folder that cannot be made is logged; the record
-// is queued anyway and the extract worker's own failure handling applies.
-void TInstallerThread::EnqueueItemForExtraction(PFileToDownload item) {
-    std::string base = TempDownloadPath();
-    m_Queues.EnqueueItemForExtraction(std::move(item), [&](const TFileToDownload& record) {
-        std::string target;
-        try {
-            target = JoinPath(base, record.strFilePath).string();
-            AppendLog("TInstallerThread.EnqueueItemForExtraction Path=" + target + " File=" + record.strFileName);
-            std::error_code ec;
-            if (!std::filesystem::is_directory(target, ec) && !std::filesystem::create_directories(target, ec) && ec)
-                AppendLog("TInstallerThread.EnqueueItemForExtraction: Creating directory for file " +
-                          record.strFileName + "(full path=" + target + ") failed with Error " +
-                          std::to_string(ec.value()));
-        } catch (const std::exception& e) {
-            AppendLog("TInstallerThread.EnqueueItemForExtraction: Exception creating directory for file " +
-                      record.strFileName + "(full path=" + target + "). Exception=" + e.what());
-        }
-    });
-}
-
-void TInstallerThread::UpdateTotalDownloaded(int64_t delta) { m_Queues.UpdateTotalDownloaded(delta); }
-
-void TInstallerThread::IncrementValidatedCount() { m_Queues.IncrementValidatedCount(); }
-
-void TInstallerThread::DecrementWorkerActiveCount() { m_Queues.DecrementWorkerActiveCount(); }
-
-void TInstallerThread::AddFailedMd5Info(const std::string& info) {
-    std::lock_guard lock(m_csFailedMd5);
-    m_strlstFailedMd5.push_back(info);
-}
-
-bool TInstallerThread::SuspendInstallation() { return m_bInstallationSuspended.exchange(true); }

@@ -1,6 +1,6 @@
 #pragma once
-#include <exception>
 #include <atomic>
+#include <exception>
 #include <filesystem>
 #include <functional>
 #include <memory>
@@ -10,21 +10,19 @@
 #include <vector>
 
 #include "base/CommandLine.h"
+#include "engine/DownloadRun.h"
 #include "engine/InstallationTarget.h"
 #include "engine/PlacementFileSystem.h"
 #include "engine/Registration.h"
 #include "engine/UnattendedOutcome.h"
-#include "engine/WorkQueues.h"
 #include "platform/MessageTarget.h"
 #include "platform/ProcessList.h"
 #include "platform/RegistryHive.h"
 #include "platform/ThreadMessageQueue.h"
 #include "service/ProxySettings.h"
-#include "workers/WorkerHost.h"
+#include "service/VantixVersion.h"
 
 class THttpClient;
-class TDownloadThread;
-class TExtractThread;
 
 // What the engine needs from the machine, passed in so that tests can replace it.
 struct TEngineEnvironment {
@@ -33,11 +31,11 @@ struct TEngineEnvironment {
     std::function<std::string()> fnOsDescription;  // the system's name and version
     std::shared_ptr<IRegistryHive> hkcu;           // the current user's hive
     std::shared_ptr<IProcessList> processes;
-    std::filesystem::path pathAppData;             // the roaming application-data folder
-    std::string strServerUrl;                      // the download service root
-    std::string strInstallerVersionUrl;            // folder of the installer's version.txt
-    std::string strLocalInstallerVersion;          // "major.minor" of this installer
-    bool bX64 = true;                              // ask for the 64-bit release
+    std::filesystem::path pathAppData;     // the roaming application-data folder
+    std::string strServerUrl;              // the download service root
+    std::string strInstallerVersionUrl;    // folder of the installer's version.txt
+    std::string strLocalInstallerVersion;  // "major.minor" of this installer
+    bool bX64 = true;                      // ask for the 64-bit release
     // The file operations of placement; the real file system when empty.
     std::shared_ptr<IPlacementFileSystem> placementFs;
     // Test knobs: how long the progress loop sleeps between reports, and a
@@ -49,19 +47,19 @@ struct TEngineEnvironment {
 
 // The installer engine: one long-lived thread with its own message queue that
 // performs every step of an installation, an update or a repair, one message
-// at a time, in the order posted.
+// at a time, in the order posted. The download run it sets up is the workers'
+// host.
 //
 // Threads: the constructor, Start, WaitStart, the posting operations and
 // UndoInstall run on the window's thread; every handler runs on the engine
-// thread; the worker operations (IWorkerHost) run on worker threads. Nothing
-// raised inside a handler escapes the thread: it is logged, reported silently
-// and turned into an abort.
-class TInstallerThread : public IWorkerHost {
+// thread. Nothing raised inside a handler escapes the thread: it is logged,
+// reported silently and turned into an abort.
+class TInstallerThread {
 public:
     TInstallerThread(IMessageTarget& mainHandle, TEngineEnvironment environment);
     // Stops the workers, ends the loop and joins the thread (the program itself
     // never does this: the engine ends with the process).
-    ~TInstallerThread() override;
+    ~TInstallerThread();
     TInstallerThread(const TInstallerThread&) = delete;
     TInstallerThread& operator=(const TInstallerThread&) = delete;
 
@@ -84,27 +82,10 @@ public:
 
     // The support code: machine identifier, "_", start time as dd-mm-hh-nn.
     std::string Identifier() const;
-
-    // IWorkerHost
-    PFileToDownload WaitDownloadItem(std::chrono::milliseconds timeout) override;
-    PFileToDownload WaitExtractionItem(std::chrono::milliseconds timeout) override;
-    void EnqueueItemForDownload(PFileToDownload item) override;
-    void EnqueueItemForExtraction(PFileToDownload item) override;
-    void UpdateTotalDownloaded(int64_t delta) override;
-    void IncrementValidatedCount() override;
-    void DecrementWorkerActiveCount() override;
-    void AddFailedMd5Info(const std::string& info) override;
-    void AbortUnexpectedError() override;
-    bool bInstallSuspended() const override { return m_bInstallationSuspended.load(); }
-    bool SuspendInstallation() override;
-    void SetMd5Failed() override { m_bMd5ValidationFailed.store(true); }
-    bool IsNewInstall() const override { return m_bNewInstall.load(); }
-    TCmdInstallType GetInstallType() const override { return m_CmdInstall.load(); }
-    std::string InstallPath() const override;
-    std::string TempDownloadPath() const override;
-    TProxySettings GetProxySettings() const override;
-    TMemoryBudget& PackageBudget() override { return m_PackageBudget; }
-    IMessageTarget& MainHandle() override { return m_MainHandle; }
+    // Whether the run makes a new installation (the close request asks).
+    bool IsNewInstall() const { return m_Run.IsNewInstall(); }
+    // What the workers see of this engine: its download run.
+    IWorkerHost& WorkerHost() { return m_Run; }
 
 private:
     // Declared first: the window wrapper reads it.
@@ -129,15 +110,15 @@ private:
     void EndUnattended(int exitCode);
     // Download run
     void WMSetupDownloads();
+    bool ReadRelease(TVantixVersion& version);
     void VersionQueryFailed(const std::string& text);
-    void CreateWorkers();
     void WMStartDownloadThreads();
     void WMStartExtractThreads();
     void WMUpdateProgress();
-    uint64_t ProgressDone() const;
     // An unattended run that a worker ended with a failure code.
     bool RunEndedByFailure() const;
     void FinishRun();
+    void ReportFailedMd5();
     void PlaceNewInstallation();
     void FlushUnpackedFiles();
     void WriteRegistry();
@@ -150,43 +131,24 @@ private:
     // Abort
     void WMAbortInstallation();
     void PostAbortMessages();
-    void StopWorkers();
     void PostStartingText();
     void PostProgressText();
+    std::string InstallPath() const { return m_Run.InstallPath(); }
+    std::string TempDownloadPath() const { return m_Run.TempDownloadPath(); }
+    void TargetChanged();
 
     TEngineEnvironment m_Environment;
     TThreadMessageQueue m_Queue;
     std::thread m_Thread;
     std::atomic<bool> m_bGetMessageReady{false};
 
-    std::string m_strIdentifier;  // written once before m_bGetMessageReady
+    std::string m_strIdentifier;        // written once before m_bGetMessageReady
     std::exception_ptr m_StartFailure;  // likewise
     std::unique_ptr<THttpClient> m_NetHttpClient;
-    mutable std::mutex m_csProxy;  // workers read the settings while the engine may replace them
-    TProxySettings m_ProxySettings;
     std::string m_strCmdName;
     uint32_t m_nWMUpdateProgressCount = 0;
+    int m_nVersionQueryFailures = 0;
 
     TInstallationTarget m_Target;
-    std::atomic<bool> m_bNewInstall{false};
-    mutable std::mutex m_csTarget;  // the paths below change between runs, workers read them
-    std::string m_strTempDownloadPath;
-    std::string m_strInstallPath;
-
-    TWorkQueues m_Queues;
-    TMemoryBudget m_PackageBudget;
-    mutable std::mutex m_csWorkers;
-    std::vector<std::unique_ptr<TDownloadThread>> m_TDownloadThreads;
-    std::vector<std::unique_ptr<TExtractThread>> m_TExtractThreads;
-    uint64_t m_nDownloadSize = 0;
-    uint64_t m_nProgressSize = 0;
-    uint64_t m_nFileExtractedProgress = 0;
-    int m_nVersionQueryFailures = 0;
-    // A run is set up once the release was read; a retry before that asks again.
-    bool m_bDownloadsSetUp = false;
-
-    std::atomic<bool> m_bInstallationSuspended{false};
-    std::atomic<bool> m_bMd5ValidationFailed{false};
-    std::mutex m_csFailedMd5;
-    std::vector<std::string> m_strlstFailedMd5;
+    TDownloadRun m_Run;
 };

@@ -62,7 +62,7 @@ TEST_F(InstallerThreadTest, MessagesAreHandledInOrderWithNames) {
     EXPECT_EQ(processed[2], "TInstallerThread.ProcessMessage: WM_SET_INSTALL_NAME.");
     EXPECT_EQ(processed[3], "TInstallerThread.ProcessMessage: UNKNOWN (1279).");
     EXPECT_TRUE(log.Contains("WMSetInstallName: casa - casa"));
-    EXPECT_EQ(engine->GetInstallType(), citInstall);
+    EXPECT_EQ(engine->WorkerHost().GetInstallType(), citInstall);
 }
 
 TEST_F(InstallerThreadTest, ProxyLineNeverShowsCredentials) {
@@ -74,7 +74,7 @@ TEST_F(InstallerThreadTest, ProxyLineNeverShowsCredentials) {
     EXPECT_EQ(lines[0], "WMSetProxyConfig: Host=proxy.local Port=3128 Scheme= Username=True Password=True");
     EXPECT_EQ(lines[1], "WMSetProxyConfig: Host= Port=0 Scheme= Username=False Password=False");
     EXPECT_EQ(log.Raw().find("secret"), std::string::npos);
-    EXPECT_EQ(engine->GetProxySettings().FHost, "");
+    EXPECT_EQ(engine->WorkerHost().GetProxySettings().FHost, "");
 }
 
 TEST_F(InstallerThreadTest, ProgressLinesAreThrottledToOneInSeventeen) {
@@ -97,17 +97,17 @@ TEST_F(InstallerThreadTest, FailingHandlerAbortsOnceAndLoopGoesOn) {
     auto abort = window.Messages(WM_SET_ABORT_MSG).front();
     EXPECT_EQ(abort.text, txtUnexpectedError);
     EXPECT_EQ(abort.text2, engine->Identifier());
-    EXPECT_TRUE(engine->bInstallSuspended());
+    EXPECT_TRUE(engine->WorkerHost().bInstallSuspended());
     // The engine still answers after the abort.
     engine->SetUnnatendedValues("b", citUpdate);
     Drain();
-    EXPECT_EQ(engine->GetInstallType(), citUpdate);
+    EXPECT_EQ(engine->WorkerHost().GetInstallType(), citUpdate);
 }
 
 TEST_F(InstallerThreadTest, WorkerAbortPostsMessagesWithoutSuspending) {
-    engine->AbortUnexpectedError();
+    engine->WorkerHost().AbortUnexpectedError();
     EXPECT_EQ(window.Frames(), std::vector<int>{fiAborted});
-    EXPECT_FALSE(engine->bInstallSuspended());
+    EXPECT_FALSE(engine->WorkerHost().bInstallSuspended());
 }
 
 TEST(InstallerThreadStart, AThreadThatCannotStartTellsTheOneWaitingForIt) {
