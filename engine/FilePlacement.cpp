@@ -6,6 +6,7 @@
 
 #include "diagnostics/Log.h"
 #include "engine/LibraryName.h"
+#include "workers/PackageUnpacker.h"
 
 namespace fs = std::filesystem;
 
@@ -51,9 +52,10 @@ bool IsRealFolder(const fs::path& path) {
     return fs::is_directory(fs::symlink_status(path, ec));
 }
 
-// "<name>.XXXXXX.vxpart", the six characters being letters and digits.
+// "<name>.XXXXXX.vxpart" (the extract workers unpack each file so beside its
+// final name), the six characters being letters and digits.
 bool IsPartFileName(const std::string& name) {
-    const std::string_view suffix = TFilePlacement::kPartFileSuffix;
+    const std::string_view suffix = kPartFileSuffix;
     const size_t nRandom = 6;
     if (name.size() <= suffix.size() + nRandom + 1 || !name.ends_with(suffix)) return false;
     const size_t dot = name.size() - suffix.size() - nRandom - 1;

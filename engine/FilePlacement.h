@@ -77,10 +77,6 @@ public:
     // examined. False when a deletion failed.
     bool DeleteObsoleteDlls(const std::string& strInstallFolder, const std::vector<std::string>& lstKeep);
 
-    // The extract workers unpack each file to "<name>.XXXXXX" + this suffix
-    // beside its final name and rename it into place when it is whole.
-    static constexpr std::string_view kPartFileSuffix = ".vxpart";
-
     // Deletes, anywhere under `strInstallFolder`, the half-unpacked files that
     // a run ended by force (killed, power lost) left behind; nothing else
     // ever completes or removes them. False when a deletion failed.

@@ -11,7 +11,7 @@
 #include <string>
 
 #include "fuzz/ScratchFolder.h"
-#include "workers/ExtractThread.h"
+#include "workers/PackageUnpacker.h"
 
 namespace fs = std::filesystem;
 

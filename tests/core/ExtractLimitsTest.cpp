@@ -15,7 +15,7 @@
 #include "release/ZipWriter.h"
 #include "support/TempDir.h"
 #include "support/TestZip.h"
-#include "workers/ExtractThread.h"
+#include "workers/PackageUnpacker.h"
 
 namespace fs = std::filesystem;
 

@@ -4,7 +4,7 @@
 
 #include "release/ZipWriter.h"
 #include "support/TempDir.h"
-#include "workers/ExtractThread.h"
+#include "workers/PackageUnpacker.h"
 
 TEST(ExtractNames, PublishedPackagesWithAccentedNamesUnpack) {
     const std::string name = "configura\xC3\xA7\xC3\xA3o da r\xC3\xA9gua.ini";

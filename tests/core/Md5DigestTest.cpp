@@ -6,7 +6,7 @@
 
 #include "release/ZipWriter.h"
 #include "support/TempDir.h"
-#include "workers/ExtractThread.h"
+#include "workers/PackageUnpacker.h"
 #include "workers/FileHashing.h"
 #include "workers/Md5Digest.h"
 
