@@ -21,13 +21,17 @@ std::string TInstallListModel::DisplayText(const std::string& key) {
 }
 
 void TInstallListModel::Choose(int index) {
-    if (index >= 0 && static_cast<size_t>(index) < m_lstInstalls.size()) m_nChosen = index;
-    else m_nChosen = nNoChoice;
+    if (index >= 0 && static_cast<size_t>(index) < m_lstInstalls.size())
+        m_nChosen = index;
+    else
+        m_nChosen = nNoChoice;
 }
 
 void TInstallListModel::Toggle(int index) {
-    if (index == m_nChosen) m_nChosen = nNoChoice;
-    else Choose(index);
+    if (index == m_nChosen)
+        m_nChosen = nNoChoice;
+    else
+        Choose(index);
 }
 
 std::string TInstallListModel::ChosenName() const {
@@ -37,8 +41,8 @@ std::string TInstallListModel::ChosenName() const {
 
 // Two passes: the first measures the rows as one line to learn whether it
 // wraps, the second centres the rows on that width.
-TInstallListModel::TLayout TInstallListModel::Layout(const std::vector<int>& labelWidths, int radioSize,
-                                                     int frameWidth, int top) {
+TInstallListModel::TLayout TInstallListModel::Layout(const std::vector<int>& labelWidths, int radioSize, int frameWidth,
+                                                     int top) {
     int x = 0;
     bool wrapped = false;
     for (int labelWidth : labelWidths) {

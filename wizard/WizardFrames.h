@@ -12,8 +12,8 @@ inline constexpr int nNoFrame = -1;
 // What the window must know of one frame, whatever draws it.
 struct TWizardFrame {
     TFrameIndex index;
-    std::string_view name;      // file names of pictures of the frame, logs
-    bool bAsksBeforeClosing;    // something runs behind it that a close would cut short
+    std::string_view name;          // file names of pictures of the frame, logs
+    bool bAsksBeforeClosing;        // something runs behind it that a close would cut short
     bool bHidesCloseInCommandLine;  // an unattended run must not be cancelled from it
 };
 

@@ -7,11 +7,11 @@
 
 // The buttons that move the wizard on, named by frame and button.
 enum class TWizardButton : uint8_t {
-    InstallInstall,          // first installation
-    InstallUpdateInstall,    // a new installation beside those found
-    InstallUpdateRepair,     // repair of one found
-    CreateInstallContinue,   // the new installation's name was accepted
-    SelectInstallContinue,   // repair of the chosen installation
+    InstallInstall,         // first installation
+    InstallUpdateInstall,   // a new installation beside those found
+    InstallUpdateRepair,    // repair of one found
+    CreateInstallContinue,  // the new installation's name was accepted
+    SelectInstallContinue,  // repair of the chosen installation
     RetryRetry,
     InstallDoneOpen,
     AbortedOK,

@@ -16,9 +16,9 @@ namespace {
 using B = TWizardButton;
 
 TEST(WizardFrames, FrameChangesUseTheLowByteAndNameNoFrameOutsideTheTable) {
-    const std::vector<std::pair<uint64_t, int>> cases = {
-        {0, fiCloseVantix}, {9, fiUpdateInstaller}, {10, nNoFrame}, {255, nNoFrame}, {261, fiProgress},
-        {0xFFFFFFFFFFFFFF03ULL, fiInstall}};
+    const std::vector<std::pair<uint64_t, int>> cases = {{0, fiCloseVantix}, {9, fiUpdateInstaller},
+                                                         {10, nNoFrame},     {255, nNoFrame},
+                                                         {261, fiProgress},  {0xFFFFFFFFFFFFFF03ULL, fiInstall}};
     for (const auto& [wParam, frame] : cases) EXPECT_EQ(TWizardFrames::FromMessage(wParam), frame) << wParam;
     EXPECT_EQ(TWizardFrames::Find(TWizardFrames::nCount), nullptr);
     EXPECT_EQ(TWizardFrames::Find(nNoFrame), nullptr);
@@ -39,8 +39,8 @@ TEST(WizardFrames, UnattendedRunsHideTheClosePictureWhereTheRunGoesOn) {
                   TWizardFrames::ShowsCloseButton(frame.index, citUpdate));
         if (!TWizardFrames::ShowsCloseButton(frame.index, citInstall)) hidden.insert(frame.index);
     }
-    EXPECT_EQ(hidden, (std::set<int>{fiCreateInstall, fiInstallDone, fiInstall, fiInstallUpdate, fiProgress,
-                                     fiSelectInstall}));
+    EXPECT_EQ(hidden,
+              (std::set<int>{fiCreateInstall, fiInstallDone, fiInstall, fiInstallUpdate, fiProgress, fiSelectInstall}));
 }
 
 struct NavigationRow {
@@ -63,8 +63,17 @@ TEST(WizardNavigation, EveryButtonLeadsWhereTheFactsSay) {
         {"repair, update pending", B::InstallUpdateRepair, true, true, fiUpdateInstaller, {}},
         {"repair among several", B::InstallUpdateRepair, false, true, fiSelectInstall, {}},
         {"repair", B::InstallUpdateRepair, false, false, fiProgress, {WM_SET_UPDATE_ONLY, WM_SETUP_DOWNLOADS}},
-        {"create install", B::CreateInstallContinue, false, true, fiProgress, {WM_SET_INSTALL_NAME, WM_SETUP_DOWNLOADS}},
-        {"select install", B::SelectInstallContinue, false, true, fiProgress,
+        {"create install",
+         B::CreateInstallContinue,
+         false,
+         true,
+         fiProgress,
+         {WM_SET_INSTALL_NAME, WM_SETUP_DOWNLOADS}},
+        {"select install",
+         B::SelectInstallContinue,
+         false,
+         true,
+         fiProgress,
          {WM_SET_INSTALL_NAME, WM_SET_UPDATE_ONLY, WM_SETUP_DOWNLOADS}},
         {"retry", B::RetryRetry, false, false, fiProgress, {WM_RETRY}},
         {"open", B::InstallDoneOpen, false, false, stay, {WM_RUN_VANTIX}},
@@ -115,8 +124,8 @@ TEST(WizardTexts, EveryControlTextBelongsToExactlyOneFrame) {
         for (TFrameTextKey key : TWizardTexts::Keys(frame)) shown.insert(key);
     for (size_t i = 0; i < nFrameTextKeyCount; ++i) {
         const auto key = static_cast<TFrameTextKey>(i);
-        const bool message = key == TFrameTextKey::FillName || key == TFrameTextKey::NoSpaces ||
-                             key == TFrameTextKey::NameUsed;
+        const bool message =
+            key == TFrameTextKey::FillName || key == TFrameTextKey::NoSpaces || key == TFrameTextKey::NameUsed;
         EXPECT_EQ(shown.count(key), message ? 0u : 1u) << i;
     }
     EXPECT_TRUE(TWizardTexts::Keys(nNoFrame).empty());
