@@ -5,10 +5,11 @@
 #include "ui/GradientBitBtn.h"
 #include "ui/PictureBox.h"
 #include "ui/ScreenText.h"
+#include "wizard/WizardTexts.h"
 
 TFrameAborted::TFrameAborted(IFrameHost& host, QWidget* parent) : TFrameBase(host, parent) {
     btnOK = NewButton(QRect(240, 185, 120, 30), false);
-    btnOK->setText(ScreenText(FrameText(TFrameTextKey::Aborted_btnOK, lngPortuguese)));
+    btnOK->setText(ScreenText(FrameText(TFrameTextKey::Aborted_btnOK, TWizardTexts::nBuildLanguage)));
     imgAlert = NewPicture(host.Pictures().pngAlert, QRect(278, 40, 40, 36));
     lblAlert = NewLabel(UiFont("Segoe UI", 15), QRect(40, 82, 517, 65), Qt::AlignHCenter | Qt::AlignTop, true);
     edtHardwareID = new QLineEdit(this);
@@ -16,7 +17,7 @@ TFrameAborted::TFrameAborted(IFrameHost& host, QWidget* parent) : TFrameBase(hos
     edtHardwareID->setAlignment(Qt::AlignCenter);
     edtHardwareID->setReadOnly(true);
     edtHardwareID->setFont(UiFont("Segoe UI", 11));
-    connect(btnOK, &TGradientBitBtn::clicked, this, [this] { Host().Quit(); });
+    connect(btnOK, &TGradientBitBtn::clicked, this, [this] { Go(TWizardButton::AbortedOK); });
 }
 
 void TFrameAborted::Translate() {}

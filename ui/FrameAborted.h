@@ -6,7 +6,7 @@
 class TGradientBitBtn;
 class TPictureBox;
 
-// Frame 7: an unrecoverable failure, with the support code to quote.
+// fiAborted: an unrecoverable failure, with the support code to quote.
 class TFrameAborted : public TFrameBase {
     Q_OBJECT
 public:

@@ -10,6 +10,7 @@
 #include "ui/LookConstants.h"
 #include "ui/PictureBox.h"
 #include "ui/ScreenText.h"
+#include "wizard/WizardTexts.h"
 
 TFrameBase::TFrameBase(IFrameHost& host, QWidget* parent)
     : QWidget(parent), m_Host(host), m_Background(host.Pictures().pngBackground.toImage()) {
@@ -26,6 +27,14 @@ TFrameBase::TFrameBase(IFrameHost& host, QWidget* parent)
 void TFrameBase::HandleMessage(const TMessage&) {}
 
 void TFrameBase::Attach() {}
+
+void TFrameBase::Go(TWizardButton button, const std::string& text) {
+    const TWizardStep step = TWizardNavigation::OnButton(button, m_Host.Facts(), text);
+    if (step.nNextFrame != TWizardStep::nStay) m_Host.SetVisibleFrame(step.nNextFrame);
+    for (const TWizardRequest& request : step.lstRequests) m_Host.PostRequest(request.message, request.text);
+    if (!step.strOpenAddress.empty()) m_Host.OpenAddress(step.strOpenAddress);
+    if (step.bQuit) m_Host.Quit();
+}
 
 QColor TFrameBase::BackgroundPixel(QPoint point) const {
     if (!m_Background.valid(point)) return palette().color(QPalette::Window);
@@ -83,11 +92,7 @@ TLinkLabel* TFrameBase::NewConfigInternetLink() {
     return link;
 }
 
-bool TFrameBase::ShouldSet(TFrameTextKey key) {
-    const uint8_t language = GetLanguage();
-    if (FrameTextRule(key) == ftrFixed) return false;
-    return language == lngEnglish || language == lngSpanish || FrameTextSetForPortuguese(key);
-}
+bool TFrameBase::ShouldSet(TFrameTextKey key) { return TWizardTexts::WrittenOnShowing(key, GetLanguage()); }
 
 QString TFrameBase::Text(TFrameTextKey key) { return ScreenText(FrameText(key, GetLanguage())); }
 
@@ -116,10 +121,6 @@ void TFrameBase::LayoutLogo(TPictureBox* logo, TPictureBox* lines) const {
 
 void TFrameBase::Restack(std::initializer_list<QWidget*> widgets) {
     for (QWidget* widget : widgets) widget->raise();
-}
-
-void TFrameBase::HideCloseInCommandLine() {
-    if (m_Host.CmdInstall() != citNone) m_imgClose->hide();
 }
 
 void TFrameBase::paintEvent(QPaintEvent*) {

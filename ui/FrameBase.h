@@ -24,8 +24,7 @@ public:
     virtual void Translate() = 0;
     // A data message the window hands on (progress, texts).
     virtual void HandleMessage(const TMessage& msg);
-    // Runs once when the window attaches the frame: stacking, and hiding the
-    // close picture in command-line runs where the frame does that.
+    // Runs once when the window attaches the frame: stacking.
     virtual void Attach();
 
     TCloseButton* CloseButton() const { return m_imgClose; }
@@ -34,6 +33,8 @@ public:
 
 protected:
     IFrameHost& Host() const { return m_Host; }
+    // Carries out what TWizardNavigation decides for one of the frame's buttons.
+    void Go(TWizardButton button, const std::string& text = {});
     // A press with the left button on one of these (or on the bare background)
     // moves the window.
     void AddDragSource(QWidget* widget) { m_DragSources.insert(widget); }
@@ -61,7 +62,6 @@ protected:
     void LayoutLogo(TPictureBox* logo, TPictureBox* lines) const;
     // Bottom to top.
     static void Restack(std::initializer_list<QWidget*> widgets);
-    void HideCloseInCommandLine();
 
     void paintEvent(QPaintEvent* event) override;
     void mousePressEvent(QMouseEvent* event) override;

@@ -3,7 +3,7 @@
 
 class TPictureBox;
 
-// Frame 0: the background and the close picture only; no engine path shows it.
+// fiCloseVantix: the background and the close picture only; no engine path shows it.
 class TFrameCloseVantix : public TFrameBase {
     Q_OBJECT
 public:

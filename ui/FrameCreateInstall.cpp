@@ -4,21 +4,21 @@
 #include <QRegularExpressionValidator>
 
 #include "base/EditionConstants.h"
-#include "base/InstallationName.h"
-#include "base/MessageIds.h"
 #include "ui/CloseButton.h"
 #include "ui/Fonts.h"
 #include "ui/GradientBitBtn.h"
 #include "ui/PictureBox.h"
 #include "ui/ScreenText.h"
 #include "ui/UserPrompts.h"
+#include "wizard/NewInstallationName.h"
+#include "wizard/WizardTexts.h"
 
 TFrameCreateInstall::TFrameCreateInstall(IFrameHost& host, QWidget* parent) : TFrameBase(host, parent) {
     imgLines = NewPicture(host.Pictures().pngLines, QRect(0, -19, 600, 223));
     imgLogo = NewPicture(host.Pictures().pngLogoProgress, QRect(235, 40, 0, 0));
     imgLogo->FitPicture();
     lblInstalado = NewLabel(UiFont("Segoe UI Semibold", 13), QRect(0, 84, 600, 26), Qt::AlignHCenter | Qt::AlignTop);
-    lblInstalado->setText(ScreenText(FrameText(TFrameTextKey::CreateInstall_lblInstalado, lngPortuguese)));
+    lblInstalado->setText(ScreenText(FrameText(TFrameTextKey::CreateInstall_lblInstalado, TWizardTexts::nBuildLanguage)));
     edtNome = new QLineEdit(this);
     edtNome->setGeometry(150, 120, 300, 21);
     edtNome->setAlignment(Qt::AlignCenter);
@@ -29,19 +29,18 @@ TFrameCreateInstall::TFrameCreateInstall(IFrameHost& host, QWidget* parent) : TF
     edtNome->setText(ScreenText(txtNamePlaceholder));
     edtNome->installEventFilter(this);
     btnInstall = NewButton(QRect(240, 165, 120, 30));
-    btnInstall->setText(ScreenText(FrameText(TFrameTextKey::CreateInstall_btnInstall, lngPortuguese)));
+    btnInstall->setText(ScreenText(FrameText(TFrameTextKey::CreateInstall_btnInstall, TWizardTexts::nBuildLanguage)));
     connect(btnInstall, &TGradientBitBtn::clicked, this, &TFrameCreateInstall::InstallClick);
     for (QWidget* w : std::initializer_list<QWidget*>{imgLines, imgLogo, lblInstalado}) AddDragSource(w);
 }
 
 void TFrameCreateInstall::Attach() {
     Restack({imgLines, imgLogo, CloseButton(), lblInstalado, edtNome, btnInstall});
-    HideCloseInCommandLine();
 }
 
 void TFrameCreateInstall::Translate() {
     const uint8_t language = GetLanguage();
-    if (language == lngEnglish || language == lngSpanish) {
+    if (TWizardTexts::NameFrameTranslates(language)) {
         ApplyText(lblInstalado, TFrameTextKey::CreateInstall_lblInstalado);
         ApplyText(btnInstall, TFrameTextKey::CreateInstall_btnInstall);
         TranslateNameFrameTexts(language);
@@ -61,34 +60,14 @@ bool TFrameCreateInstall::eventFilter(QObject* watched, QEvent* event) {
     return TFrameBase::eventFilter(watched, event);
 }
 
-std::optional<std::string> TFrameCreateInstall::NameProblem(const std::string& name, const std::string& placeholder,
-                                                            const std::vector<std::string>& installs) {
-    auto installed = [&installs](const std::string& key) {
-        const QString wanted = QString::fromStdString(key);
-        for (const std::string& install : installs)
-            if (QString::fromStdString(install).compare(wanted, Qt::CaseInsensitive) == 0) return true;
-        return false;
-    };
-    const std::string regName = edition::strProductRegName;
-    if (name == placeholder) return txtFillName;
-    if (name.find(' ') != std::string::npos) return txtNoSpaces;
-    // No text of its own: asking again for a name is the nearest there is.
-    if (!IsSafeInstallationName(name)) return txtFillName;
-    if (installed(regName + "_" + name)) return txtNameUsed;
-    if (name.empty() && installed(regName)) return txtNameUsed;
-    return std::nullopt;
-}
-
 bool TFrameCreateInstall::ValidateName() {
-    const auto problem = NameProblem(Utf8(edtNome->text()), txtNamePlaceholder, Host().OldInstalls());
+    const auto problem = TNewInstallationName::Check(Utf8(edtNome->text()), txtNamePlaceholder, Host().OldInstalls());
     if (!problem) return true;
-    Host().Prompts().ShowInfo(this, edition::strWindowCaption, *problem);
+    Host().Prompts().ShowInfo(this, edition::strWindowCaption, TNewInstallationName::Text(*problem));
     return false;
 }
 
 void TFrameCreateInstall::InstallClick() {
     if (!ValidateName()) return;
-    Host().SetVisibleFrame(fiProgress);
-    Host().PostRequest(WM_SET_INSTALL_NAME, Utf8(edtNome->text()));
-    Host().PostRequest(WM_SETUP_DOWNLOADS);
+    Go(TWizardButton::CreateInstallContinue, Utf8(edtNome->text()));
 }

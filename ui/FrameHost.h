@@ -5,23 +5,26 @@
 
 #include "base/CommandLine.h"
 #include "ui/Pictures.h"
+#include "wizard/InstallListModel.h"
+#include "wizard/WizardFrames.h"
+#include "wizard/WizardNavigation.h"
 
 class IUserPrompts;
-
-// No frame: the window shows its plain background.
-inline constexpr int nNoFrame = -1;
 
 // What a frame may ask of its main window. Window thread only.
 class IFrameHost {
 public:
     virtual ~IFrameHost() = default;
-    // Shows frame `index` (0 to 9), or none for any other value.
+    // Shows frame `index` of TWizardFrames, or none for any other value.
     virtual void SetVisibleFrame(int index) = 0;
     // Posts a request to the installer thread; `text` travels with it.
     virtual void PostRequest(uint32_t message, std::string text = {}) = 0;
     virtual bool HasInstallerUpdate() const = 0;
     virtual bool MultipleInstall() const = 0;
     virtual const std::vector<std::string>& OldInstalls() const = 0;
+    // The installations found, and which one the user chose to repair.
+    virtual TInstallListModel& InstallList() = 0;
+    TWizardFacts Facts() const { return {HasInstallerUpdate(), MultipleInstall()}; }
     virtual TCmdInstallType CmdInstall() const = 0;
     virtual const TPictures& Pictures() const = 0;
     virtual IUserPrompts& Prompts() = 0;

@@ -1,7 +1,6 @@
 #include "ui/FrameInstall.h"
 
 #include "base/Edition.h"
-#include "base/MessageIds.h"
 #include "ui/CloseButton.h"
 #include "ui/GradientBitBtn.h"
 #include "ui/PictureBox.h"
@@ -21,7 +20,6 @@ TFrameInstall::TFrameInstall(IFrameHost& host, QWidget* parent)
 
 void TFrameInstall::Attach() {
     Restack({imgLines, imgLogo, Sentence.lblText, Sentence.lblText2, Sentence.lblLink, Sentence.lblDot, btnInstall});
-    HideCloseInCommandLine();
 }
 
 void TFrameInstall::Translate() {
@@ -36,9 +34,4 @@ void TFrameInstall::Translate() {
     btnInstall->move(btnInstall->x(), bottom + 34);
 }
 
-void TFrameInstall::InstallClick() {
-    if (Host().HasInstallerUpdate()) return Host().SetVisibleFrame(fiUpdateInstaller);
-    Host().SetVisibleFrame(fiProgress);
-    Host().PostRequest(WM_SET_NEW_INSTALL);
-    Host().PostRequest(WM_SETUP_DOWNLOADS);
-}
+void TFrameInstall::InstallClick() { Go(TWizardButton::InstallInstall); }

@@ -5,7 +5,7 @@
 class TGradientBitBtn;
 class TPictureBox;
 
-// Frame 3: the first installation offer, with the licence sentence.
+// fiInstall: the first installation offer, with the licence sentence.
 class TFrameInstall : public TFrameBase {
     Q_OBJECT
 public:

@@ -1,6 +1,5 @@
 #include "ui/FrameInstallDone.h"
 
-#include "base/MessageIds.h"
 #include "ui/CloseButton.h"
 #include "ui/Fonts.h"
 #include "ui/GradientBitBtn.h"
@@ -12,13 +11,12 @@ TFrameInstallDone::TFrameInstallDone(IFrameHost& host, QWidget* parent) : TFrame
     imgLogo->FitPicture();
     lblProgress = NewLabel(UiFont("Segoe UI Semibold", 13), QRect(0, 84, 600, 23), Qt::AlignHCenter | Qt::AlignTop);
     btnOpen = NewButton(QRect(251, 132, 98, 30));
-    connect(btnOpen, &TGradientBitBtn::clicked, this, [this] { Host().PostRequest(WM_RUN_VANTIX); });
+    connect(btnOpen, &TGradientBitBtn::clicked, this, [this] { Go(TWizardButton::InstallDoneOpen); });
     for (QWidget* w : std::initializer_list<QWidget*>{imgLines, imgLogo, lblProgress}) AddDragSource(w);
 }
 
 void TFrameInstallDone::Attach() {
     Restack({imgLines, imgLogo, lblProgress, btnOpen, CloseButton()});
-    HideCloseInCommandLine();
 }
 
 void TFrameInstallDone::Translate() {

@@ -4,7 +4,7 @@
 class TGradientBitBtn;
 class TPictureBox;
 
-// Frame 2: the installation finished; "Open" starts the product.
+// fiInstallDone: the installation finished; "Open" starts the product.
 class TFrameInstallDone : public TFrameBase {
     Q_OBJECT
 public:

@@ -1,7 +1,6 @@
 #include "ui/FrameInstallUpdate.h"
 
 #include "base/Edition.h"
-#include "base/MessageIds.h"
 #include "ui/CloseButton.h"
 #include "ui/GradientBitBtn.h"
 #include "ui/PictureBox.h"
@@ -24,7 +23,6 @@ TFrameInstallUpdate::TFrameInstallUpdate(IFrameHost& host, QWidget* parent)
 void TFrameInstallUpdate::Attach() {
     Restack({imgLines, imgLogo, Sentence.lblText, Sentence.lblText2, Sentence.lblLink, Sentence.lblDot, btnInstall,
              btnUpdate});
-    HideCloseInCommandLine();
 }
 
 void TFrameInstallUpdate::Translate() {
@@ -41,18 +39,6 @@ void TFrameInstallUpdate::Translate() {
     btnInstall->move(btnInstall->x(), bottom + 34);
 }
 
-void TFrameInstallUpdate::InstallClick() {
-    if (Host().HasInstallerUpdate()) return Host().SetVisibleFrame(fiUpdateInstaller);
-    Host().PostRequest(WM_SET_NEW_INSTALL);
-    if (Host().MultipleInstall()) return Host().SetVisibleFrame(fiCreateInstall);
-    Host().SetVisibleFrame(fiProgress);
-    Host().PostRequest(WM_SETUP_DOWNLOADS);
-}
+void TFrameInstallUpdate::InstallClick() { Go(TWizardButton::InstallUpdateInstall); }
 
-void TFrameInstallUpdate::UpdateClick() {
-    if (Host().HasInstallerUpdate()) return Host().SetVisibleFrame(fiUpdateInstaller);
-    if (Host().MultipleInstall()) return Host().SetVisibleFrame(fiSelectInstall);
-    Host().SetVisibleFrame(fiProgress);
-    Host().PostRequest(WM_SET_UPDATE_ONLY);
-    Host().PostRequest(WM_SETUP_DOWNLOADS);
-}
+void TFrameInstallUpdate::UpdateClick() { Go(TWizardButton::InstallUpdateRepair); }

@@ -5,7 +5,7 @@
 class TGradientBitBtn;
 class TPictureBox;
 
-// Frame 4: installations exist; a new installation or a repair.
+// fiInstallUpdate: installations exist; a new installation or a repair.
 class TFrameInstallUpdate : public TFrameBase {
     Q_OBJECT
 public:

@@ -30,7 +30,6 @@ void TFrameProgress::Attach() {
     pbProgressBar->SetBorder(false);
     AddDragSource(pbProgressBar);
     Restack({imgLines, imgLogo, lblProgress, pbProgressBar, CloseButton()});
-    HideCloseInCommandLine();
 }
 
 void TFrameProgress::Translate() {
@@ -42,12 +41,8 @@ void TFrameProgress::Translate() {
 
 void TFrameProgress::SetStatusText(const std::string& text) { lblProgress->setText(ScreenText(text)); }
 
-// The done value is applied before the total, so it is clamped against the
-// total in force until then.
 void TFrameProgress::HandleMessage(const TMessage& msg) {
-    if (msg.message == WM_SET_PROGRESS && pbProgressBar) {
-        pbProgressBar->SetProgress(static_cast<int64_t>(msg.wParam));
-        pbProgressBar->SetMax(msg.lParam);
-    }
+    if (msg.message == WM_SET_PROGRESS && pbProgressBar)
+        pbProgressBar->Report(static_cast<int64_t>(msg.wParam), msg.lParam);
     if (msg.message == WM_SET_PROGRESS_MSG) SetStatusText(msg.text);
 }

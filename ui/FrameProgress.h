@@ -4,7 +4,7 @@
 class TPictureBox;
 class TProgressPanel;
 
-// Frame 5: the status line and the progress bar.
+// fiProgress: the status line and the progress bar.
 class TFrameProgress : public TFrameBase {
     Q_OBJECT
 public:

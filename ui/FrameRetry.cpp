@@ -6,19 +6,17 @@
 #include "ui/LinkLabel.h"
 #include "ui/PictureBox.h"
 #include "ui/ScreenText.h"
+#include "wizard/WizardTexts.h"
 
 TFrameRetry::TFrameRetry(IFrameHost& host, QWidget* parent) : TFrameBase(host, parent) {
     btnRetry = NewButton(QRect(240, 185, 120, 30));
-    btnRetry->setText(ScreenText(FrameText(TFrameTextKey::Retry_btnRetry, lngPortuguese)));
+    btnRetry->setText(ScreenText(FrameText(TFrameTextKey::Retry_btnRetry, TWizardTexts::nBuildLanguage)));
     imgAlert = NewPicture(host.Pictures().pngAlert, QRect(278, 57, 40, 36));
     lblAlert = NewLabel(UiFont("Segoe UI", 15), QRect(40, 114, 517, 40), Qt::AlignHCenter | Qt::AlignTop, true);
     lblConfigInternet = NewConfigInternetLink();
-    lblConfigInternet->setText(ScreenText(FrameText(TFrameTextKey::Retry_lblConfigInternet, lngPortuguese)));
+    lblConfigInternet->setText(ScreenText(FrameText(TFrameTextKey::Retry_lblConfigInternet, TWizardTexts::nBuildLanguage)));
     AutoSize(lblConfigInternet);
-    connect(btnRetry, &TGradientBitBtn::clicked, this, [this] {
-        Host().SetVisibleFrame(fiProgress);
-        Host().PostRequest(WM_RETRY);
-    });
+    connect(btnRetry, &TGradientBitBtn::clicked, this, [this] { Go(TWizardButton::RetryRetry); });
 }
 
 void TFrameRetry::Translate() {

@@ -4,7 +4,7 @@
 class TGradientBitBtn;
 class TPictureBox;
 
-// Frame 6: a recoverable failure; "Retry" continues the run.
+// fiRetry: a recoverable failure; "Retry" continues the run.
 class TFrameRetry : public TFrameBase {
     Q_OBJECT
 public:

@@ -1,10 +1,7 @@
 #include "ui/FrameSelectInstall.h"
 
 #include <QKeyEvent>
-#include <QRegularExpression>
 
-#include "base/EditionConstants.h"
-#include "base/MessageIds.h"
 #include "ui/CloseButton.h"
 #include "ui/Fonts.h"
 #include "ui/GradientBitBtn.h"
@@ -12,11 +9,6 @@
 #include "ui/LookConstants.h"
 #include "ui/PictureBox.h"
 #include "ui/ScreenText.h"
-
-namespace {
-constexpr int nRowHeight = 25;
-constexpr int nWrapLeft = 560;
-}  // namespace
 
 TFrameSelectInstall::TFrameSelectInstall(IFrameHost& host, QWidget* parent) : TFrameBase(host, parent) {
     btnInstall = NewButton(QRect(240, 158, 120, 30));
@@ -30,7 +22,6 @@ TFrameSelectInstall::TFrameSelectInstall(IFrameHost& host, QWidget* parent) : TF
 
 void TFrameSelectInstall::Attach() {
     Restack({imgLines, imgLogo, CloseButton(), lblInstalado, btnInstall});
-    HideCloseInCommandLine();
 }
 
 void TFrameSelectInstall::Translate() {
@@ -40,17 +31,6 @@ void TFrameSelectInstall::Translate() {
     lblInstalado->move(lblInstalado->x(), imgLogo->y() + imgLogo->height() + 12);
 }
 
-std::string TFrameSelectInstall::DisplayText(const std::string& key) {
-    const std::string regName = edition::strProductRegName;
-    if (key.find(regName + "_") == std::string::npos) return key;
-    QString text = QString::fromStdString(key);
-    const QRegularExpression pattern("^" + QRegularExpression::escape(QString::fromUtf8(regName.c_str())) + "_?",
-                                     QRegularExpression::CaseInsensitiveOption);
-    const QRegularExpressionMatch match = pattern.match(text);
-    if (match.hasMatch()) text.remove(match.capturedStart(), match.capturedLength());
-    return Utf8(text);
-}
-
 void TFrameSelectInstall::ClearChoices() {
     qDeleteAll(m_lstRadio);
     qDeleteAll(m_lstLabel);
@@ -58,76 +38,74 @@ void TFrameSelectInstall::ClearChoices() {
     m_lstLabel.clear();
 }
 
-// Two passes: the first makes the choices and measures the rows, the second
-// centres them, wrapping a row that would run past the right edge.
 void TFrameSelectInstall::UpdateInsallList() {
     ClearChoices();
+    const TInstallListModel& list = Host().InstallList();
     const int top = lblInstalado->y() + lblInstalado->height() + 26;
-    int x = 0;
-    bool wrapped = false;
     // A cell height of 15 pixels: a character height of 11.
     QFont font = UiFont("Segoe UI", 11);
-    for (const std::string& entry : Host().OldInstalls()) {
-        if (x > nWrapLeft) {
-            x = 0;
-            wrapped = true;
-        }
+    std::vector<int> labelWidths;
+    for (size_t i = 0; i < list.Installs().size(); ++i) {
+        const int index = static_cast<int>(i);
         auto* radio = new QRadioButton(this);
         radio->setGeometry(30, top, 13, 13);
         radio->installEventFilter(this);
+        connect(radio, &QRadioButton::toggled, this, [this, index](bool on) {
+            TInstallListModel& model = Host().InstallList();
+            if (on) model.Choose(index);
+            else if (model.Chosen() == index) model.Choose(TInstallListModel::nNoChoice);
+        });
         radio->show();
         radio->raise();
         m_lstRadio.append(radio);
         auto* label = new TLinkLabel(this, false);
         label->setFont(font);
-        label->setText(ScreenText(DisplayText(entry)));
+        label->setText(ScreenText(TInstallListModel::DisplayText(list.Installs()[i])));
         QPalette pal = label->palette();
         pal.setColor(QPalette::WindowText, look::clTextColor);
         label->setPalette(pal);
         AutoSize(label);
-        label->move(radio->x() + radio->width() + 4, top);
         label->setBuddy(radio);
-        connect(label, &TLinkLabel::clicked, this, [radio] {
-            if (!radio->isChecked()) return radio->setChecked(true);
-            // An exclusive radio refuses to be unchecked; the label's click does it.
-            radio->setAutoExclusive(false);
-            radio->setChecked(false);
-            radio->setAutoExclusive(true);
+        connect(label, &TLinkLabel::clicked, this, [this, index] {
+            Host().InstallList().Toggle(index);
+            ShowChoice();
         });
         label->show();
         label->raise();
         m_lstLabel.append(label);
-        x += label->width() + radio->width() + 16;
+        labelWidths.push_back(label->width());
     }
-    if (wrapped) x = width() - 20;
+    const int radioSize = 13;
+    const TInstallListModel::TLayout layout = TInstallListModel::Layout(labelWidths, radioSize, width(), top);
+    for (int i = 0; i < m_lstRadio.size(); ++i) {
+        const TInstallListModel::TPlace& place = layout.lstPlaces[static_cast<size_t>(i)];
+        QRadioButton* radio = m_lstRadio[i];
+        radio->move(place.nRadioX, place.nY);
+        QPalette pal = radio->palette();
+        pal.setColor(QPalette::Window, BackgroundPixel(QPoint(place.nRadioX + 7, 129)));
+        radio->setPalette(pal);
+        m_lstLabel[i]->move(place.nLabelX, place.nY);
+    }
+    if (layout.nButtonTop) btnInstall->move(btnInstall->x(), *layout.nButtonTop);
+}
 
-    int y = top;
-    int left = (width() - x) / 2;
+// An exclusive radio refuses to be unchecked; it lets go for a moment.
+void TFrameSelectInstall::ShowChoice() {
+    const int chosen = Host().InstallList().Chosen();
     for (int i = 0; i < m_lstRadio.size(); ++i) {
         QRadioButton* radio = m_lstRadio[i];
-        if (left > nWrapLeft) {
-            y += nRowHeight;
-            left = (width() - x) / 2;
+        if (radio->isChecked() == (i == chosen)) continue;
+        if (i == chosen) {
+            radio->setChecked(true);
+            continue;
         }
-        radio->move(left, y);
-        QPalette pal = radio->palette();
-        pal.setColor(QPalette::Window, BackgroundPixel(QPoint(left + 7, 129)));
-        radio->setPalette(pal);
-        left += radio->width() + 4;
-        m_lstLabel[i]->move(left, y);
-        left += m_lstLabel[i]->width() + 12;
-    }
-    if (!m_lstRadio.isEmpty()) {
-        QRadioButton* last = m_lstRadio.back();
-        btnInstall->move(btnInstall->x(), last->y() + last->height() + 26);
+        radio->setAutoExclusive(false);
+        radio->setChecked(false);
+        radio->setAutoExclusive(true);
     }
 }
 
-std::string TFrameSelectInstall::ChosenName() const {
-    for (int i = 0; i < m_lstRadio.size(); ++i)
-        if (m_lstRadio[i]->isChecked()) return Utf8(m_lstLabel[i]->text());
-    return {};
-}
+std::string TFrameSelectInstall::ChosenName() const { return Host().InstallList().ChosenName(); }
 
 bool TFrameSelectInstall::eventFilter(QObject* watched, QEvent* event) {
     if (event->type() == QEvent::KeyRelease && m_lstRadio.contains(qobject_cast<QRadioButton*>(watched))) {
@@ -137,10 +115,4 @@ bool TFrameSelectInstall::eventFilter(QObject* watched, QEvent* event) {
     return TFrameBase::eventFilter(watched, event);
 }
 
-void TFrameSelectInstall::InstallClick() {
-    const std::string name = ChosenName();
-    Host().SetVisibleFrame(fiProgress);
-    Host().PostRequest(WM_SET_INSTALL_NAME, name);
-    Host().PostRequest(WM_SET_UPDATE_ONLY);
-    Host().PostRequest(WM_SETUP_DOWNLOADS);
-}
+void TFrameSelectInstall::InstallClick() { Go(TWizardButton::SelectInstallContinue, ChosenName()); }

@@ -8,8 +8,9 @@ class TGradientBitBtn;
 class TLinkLabel;
 class TPictureBox;
 
-// Frame 8: choose the installation to repair among those found. The choices
-// are a radio button and a label per installation, laid out in centred rows.
+// fiSelectInstall: choose the installation to repair among those found. The
+// choices are a radio button and a label per installation, laid out in centred
+// rows; the host's TInstallListModel holds the list and the choice.
 class TFrameSelectInstall : public TFrameBase {
     Q_OBJECT
 public:
@@ -19,11 +20,8 @@ public:
 
     // Rebuilds the choices from the window's list of installations.
     void UpdateInsallList();
-    // The label of the first checked choice; empty when none is checked.
+    // The text of the chosen installation; empty when none is chosen.
     std::string ChosenName() const;
-    // The text a choice shows for a registry key name: the name after
-    // "<product>_", or the key itself.
-    static std::string DisplayText(const std::string& key);
 
     TGradientBitBtn* btnInstall;
     QLabel* lblInstalado;
@@ -37,5 +35,7 @@ protected:
 
 private:
     void ClearChoices();
+    // Checks the radio buttons as the model's choice says.
+    void ShowChoice();
     void InstallClick();
 };

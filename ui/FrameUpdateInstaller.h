@@ -4,7 +4,7 @@
 class TGradientBitBtn;
 class TPictureBox;
 
-// Frame 9: this installer is outdated; "Update" opens the new one's download
+// fiUpdateInstaller: this installer is outdated; "Update" opens the new one's download
 // address and ends the run.
 class TFrameUpdateInstaller : public TFrameBase {
     Q_OBJECT

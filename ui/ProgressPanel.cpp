@@ -3,33 +3,33 @@
 #include <QLinearGradient>
 #include <QPainter>
 #include <QPainterPath>
-#include <algorithm>
-#include <cmath>
 
 TProgressPanel::TProgressPanel(QWidget* parent) : QWidget(parent) {
     m_clTopBackground = palette().color(QPalette::Button);
     m_clBottonBackground = palette().color(QPalette::Dark);
     resize(width(), 6);
     m_nRoundX = m_nRoundY = height() - 2;
-    Recalculate();
     UpdateRegion();
 }
 
 void TProgressPanel::SetMin(int64_t value) {
-    if (value >= m_nMax) return;
-    m_nMin = value;
-    Recalculate();
+    m_Figures.SetMin(value);
+    update();
 }
 
 void TProgressPanel::SetMax(int64_t value) {
-    if (value <= m_nMin) return;
-    m_nMax = value;
-    Recalculate();
+    m_Figures.SetMax(value);
+    update();
 }
 
 void TProgressPanel::SetProgress(int64_t value) {
-    m_nProgress = std::clamp(value, m_nMin, m_nMax);
-    Recalculate();
+    m_Figures.SetProgress(value);
+    update();
+}
+
+void TProgressPanel::Report(int64_t done, int64_t total) {
+    m_Figures.Report(done, total);
+    update();
 }
 
 void TProgressPanel::SetRoundCorners(bool on) {
@@ -45,17 +45,6 @@ void TProgressPanel::SetRoundX(int x) {
 void TProgressPanel::SetRoundY(int y) {
     m_nRoundY = y;
     UpdateRegion();
-}
-
-void TProgressPanel::Recalculate() {
-    m_nInterval = m_nMax - m_nMin;
-    m_nCurrent = m_nProgress - m_nMin;
-    update();
-}
-
-int TProgressPanel::FillWidth() const {
-    return static_cast<int>(std::ceil(static_cast<double>(width()) / static_cast<double>(m_nInterval) *
-                                      static_cast<double>(m_nCurrent)));
 }
 
 // The shape is the rounded rectangle with a RoundX x RoundY corner ellipse, kept

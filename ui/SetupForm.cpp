@@ -16,6 +16,7 @@
 #include "base/MessageIds.h"
 #include "platform/Shell.h"
 #include "service/ProxySettings.h"
+#include "ui/CloseButton.h"
 #include "ui/Fonts.h"
 #include "ui/FrameAborted.h"
 #include "ui/FrameCloseVantix.h"
@@ -42,23 +43,6 @@ void FillDefaults(TSetupFormServices& s) {
     };
     if (!s.fnExecDialog) s.fnExecDialog = [](QDialog& dialog) { return dialog.exec(); };
     if (!s.fnQuit) s.fnQuit = [] { QCoreApplication::exit(GetExitCode()); };
-}
-
-// Frames whose closing needs no question: nothing is running behind them.
-bool ClosesWithoutQuestion(int frame) {
-    switch (frame) {
-        case fiInstallDone:
-        case fiRetry:
-        case fiAborted:
-        case fiInstall:
-        case fiCreateInstall:
-        case fiInstallUpdate:
-        case fiSelectInstall:
-        case fiUpdateInstaller:
-            return true;
-        default:
-            return false;
-    }
 }
 
 }  // namespace
@@ -101,24 +85,34 @@ bool TSetupForm::FormCreate() {
     return true;
 }
 
+template <class TFrame>
+TFrame* TSetupForm::NewFrame(TFrameIndex index) {
+    auto* frame = new TFrame(*this, this);
+    m_Frames[index] = frame;
+    return frame;
+}
+
 void TSetupForm::CreateFrames() {
-    m_FrameCloseVantix = new TFrameCloseVantix(*this, this);
-    m_FrameCreateInstall = new TFrameCreateInstall(*this, this);
-    m_FrameInstallDone = new TFrameInstallDone(*this, this);
-    m_FrameInstall = new TFrameInstall(*this, this);
-    m_FrameInstallUpdate = new TFrameInstallUpdate(*this, this);
-    m_FrameProgress = new TFrameProgress(*this, this);
-    m_FrameRetry = new TFrameRetry(*this, this);
-    m_FrameAborted = new TFrameAborted(*this, this);
-    m_FrameSelectInstall = new TFrameSelectInstall(*this, this);
-    m_FrameUpdateInstaller = new TFrameUpdateInstaller(*this, this);
+    m_FrameCloseVantix = NewFrame<TFrameCloseVantix>(fiCloseVantix);
+    m_FrameCreateInstall = NewFrame<TFrameCreateInstall>(fiCreateInstall);
+    m_FrameInstallDone = NewFrame<TFrameInstallDone>(fiInstallDone);
+    m_FrameInstall = NewFrame<TFrameInstall>(fiInstall);
+    m_FrameInstallUpdate = NewFrame<TFrameInstallUpdate>(fiInstallUpdate);
+    m_FrameProgress = NewFrame<TFrameProgress>(fiProgress);
+    m_FrameRetry = NewFrame<TFrameRetry>(fiRetry);
+    m_FrameAborted = NewFrame<TFrameAborted>(fiAborted);
+    m_FrameSelectInstall = NewFrame<TFrameSelectInstall>(fiSelectInstall);
+    m_FrameUpdateInstaller = NewFrame<TFrameUpdateInstaller>(fiUpdateInstaller);
+    // A row of the table without its frame would leave an index that shows nothing.
+    for (const TWizardFrame& row : TWizardFrames::lstFrames) Q_ASSERT(m_Frames[row.index]);
 }
 
 void TSetupForm::AttachFrames() {
-    for (TFrameBase* frame : std::initializer_list<TFrameBase*>{
-             m_FrameCloseVantix, m_FrameCreateInstall, m_FrameInstallDone, m_FrameInstallUpdate, m_FrameProgress,
-             m_FrameRetry, m_FrameAborted, m_FrameSelectInstall, m_FrameInstall, m_FrameUpdateInstaller})
+    for (const TWizardFrame& row : TWizardFrames::lstFrames) {
+        TFrameBase* frame = m_Frames[row.index];
         frame->Attach();
+        if (!TWizardFrames::ShowsCloseButton(row.index, m_CmdInstall)) frame->CloseButton()->hide();
+    }
 }
 
 void TSetupForm::StartEngine() {
@@ -129,7 +123,7 @@ void TSetupForm::StartEngine() {
 
     const TProxySettings proxy = SystemProxySettings(m_Services.fnSystemProxy);
     m_InternetConfig->SelectChoice(proxy.FHost.empty() ? TInternetConfig::pcNone : TInternetConfig::pcBrowser);
-    m_lstOldInstalls.clear();
+    m_InstallList.SetInstalls({});
 
     m_InstallerThread->SetUnnatendedValues(m_strCmdName, m_CmdInstall);
     m_InstallerThread->SetProxyConfig(proxy);
@@ -137,28 +131,21 @@ void TSetupForm::StartEngine() {
     if (m_CmdInstall == citNone) m_InstallerThread->VerifyInstallerHasUpdate();
 }
 
-std::array<TFrameBase*, 10> TSetupForm::Frames() const {
-    return {m_FrameCloseVantix, m_FrameCreateInstall, m_FrameInstallDone,  m_FrameInstall,
-            m_FrameInstallUpdate, m_FrameProgress,    m_FrameRetry,        m_FrameAborted,
-            m_FrameSelectInstall, m_FrameUpdateInstaller};
-}
-
 TFrameBase* TSetupForm::Frame(int index) const {
-    if (index < 0 || index > 9) return nullptr;
-    return Frames()[static_cast<size_t>(index)];
+    if (!TWizardFrames::Contains(index)) return nullptr;
+    return m_Frames[static_cast<size_t>(index)];
 }
 
 int TSetupForm::VisibleFrame() const {
-    const auto frames = Frames();
-    for (size_t i = 0; i < frames.size(); ++i)
-        if (frames[i] && frames[i]->isVisibleTo(this)) return static_cast<int>(i);
+    for (size_t i = 0; i < m_Frames.size(); ++i)
+        if (m_Frames[i] && m_Frames[i]->isVisibleTo(this)) return static_cast<int>(i);
     return nNoFrame;
 }
 
 // Every showing re-applies the frame's texts, so a frame shown again starts
 // from its language texts.
 void TSetupForm::SetVisibleFrame(int index) {
-    for (TFrameBase* frame : Frames())
+    for (TFrameBase* frame : m_Frames)
         if (frame) frame->hide();
     if (TFrameBase* frame = Frame(index)) {
         frame->Translate();
@@ -218,15 +205,15 @@ void TSetupForm::HandleMessage(TMessage& msg) {
 }
 
 void TSetupForm::SetInstallList(TMessage& msg) {
-    m_lstOldInstalls.clear();
-    if (auto* list = std::any_cast<std::vector<std::string>>(&msg.payload)) m_lstOldInstalls = std::move(*list);
-    m_bMultipleInstall = !m_lstOldInstalls.empty();
+    std::vector<std::string> installs;
+    if (auto* list = std::any_cast<std::vector<std::string>>(&msg.payload)) installs = std::move(*list);
+    m_InstallList.SetInstalls(std::move(installs));
     m_FrameSelectInstall->UpdateInsallList();
 }
 
 void TSetupForm::ChangeVisibleFrame(const TMessage& msg) {
-    const int index = static_cast<int>(msg.wParam & 0xFF);
-    SetVisibleFrame(index <= fiUpdateInstaller ? index : nNoFrame);
+    const int index = TWizardFrames::FromMessage(msg.wParam);
+    SetVisibleFrame(index);
     if (index == fiProgress && !msg.text.empty()) m_FrameProgress->SetStatusText(msg.text);
 }
 
@@ -235,7 +222,7 @@ void TSetupForm::ChangeVisibleFrame(const TMessage& msg) {
 void TSetupForm::RegistrationFailed(const TMessage&) {
     TMessage abort;
     abort.message = WM_SET_ABORT_MSG;
-    abort.text = m_strErrorMessage.empty() ? txtUnexpectedError : m_strErrorMessage;
+    abort.text = TWizardNavigation::RegistrationFailureText(m_strErrorMessage);
     abort.text2 = m_InstallerThread->Identifier();
     m_FrameAborted->HandleMessage(abort);
     SetVisibleFrame(fiAborted);
@@ -256,12 +243,11 @@ void TSetupForm::ConfigInternet() {
 void TSetupForm::RequestClose() { close(); }
 
 bool TSetupForm::FormCloseQuery() {
-    if (ClosesWithoutQuestion(VisibleFrame())) return true;
+    if (!TWizardFrames::AsksBeforeClosing(VisibleFrame())) return true;
     const TMessageBoxText question = CloseQuestion(GetLanguage());
     if (!m_Services.prompts->AskYesNo(this, question.strCaption, question.strText)) return false;
     if (m_InstallerThread && m_InstallerThread->IsNewInstall()) m_InstallerThread->UndoInstall();
-    // The calling software must not be told that a cancelled run succeeded.
-    if (m_CmdInstall != citNone && !m_bRunEnded && GetExitCode() == ecSuccess) SetExitCode(ecUnexpected);
+    if (TWizardNavigation::CancelledRunFails(m_CmdInstall, m_bRunEnded, GetExitCode())) SetExitCode(ecUnexpected);
     return true;
 }
 
@@ -274,11 +260,9 @@ void TSetupForm::closeEvent(QCloseEvent* event) {
     Quit();
 }
 
-// A new installation that failed unattended leaves none of its unpacked files
-// behind, as without a window: nobody is there to retry.
 void TSetupForm::Quit() {
-    if (m_CmdInstall == citInstall && GetExitCode() != ecSuccess && m_InstallerThread &&
-        m_InstallerThread->IsNewInstall())
+    if (m_InstallerThread &&
+        TWizardNavigation::QuitUndoesInstall(m_CmdInstall, GetExitCode(), m_InstallerThread->IsNewInstall()))
         m_InstallerThread->UndoInstall();
     m_Services.fnQuit();
 }

@@ -44,8 +44,8 @@ struct TSetupFormServices {
     QString strPicturePrefix = QStringLiteral(":/pictures/");
 };
 
-// The installer's main window: a borderless 600 x 250 panel hosting the ten
-// wizard frames, of which at most one is visible. It owns the installer engine,
+// The installer's main window: a borderless 600 x 250 panel hosting the frames
+// of TWizardFrames, of which at most one is visible. It owns the installer engine,
 // hands it the command-line mode, the proxy settings and the first requests, and
 // then reacts to the messages the engine posts: each shows a frame or feeds a
 // frame with data.
@@ -70,8 +70,9 @@ public:
     void SetVisibleFrame(int index) override;
     void PostRequest(uint32_t message, std::string text = {}) override;
     bool HasInstallerUpdate() const override { return m_bHasInstallerUpdate; }
-    bool MultipleInstall() const override { return m_bMultipleInstall; }
-    const std::vector<std::string>& OldInstalls() const override { return m_lstOldInstalls; }
+    bool MultipleInstall() const override { return m_InstallList.MultipleInstall(); }
+    const std::vector<std::string>& OldInstalls() const override { return m_InstallList.Installs(); }
+    TInstallListModel& InstallList() override { return m_InstallList; }
     TCmdInstallType CmdInstall() const override { return m_CmdInstall; }
     const TPictures& Pictures() const override { return m_Pictures; }
     IUserPrompts& Prompts() override { return *m_Services.prompts; }
@@ -81,7 +82,7 @@ public:
     void OpenAddress(const std::string& address) override;
     void StartWindowMove() override;
 
-    // The frame of an index 0 to 9, and the visible one (nNoFrame for none).
+    // The frame of an index of TWizardFrames, and the visible one (nNoFrame for none).
     TFrameBase* Frame(int index) const;
     int VisibleFrame() const;
     TInternetConfig& InternetConfig() const { return *m_InternetConfig; }
@@ -115,15 +116,17 @@ private:
     void RegistrationFailed(const TMessage& msg);
     void RaiseWindow();
     bool FormCloseQuery();
-    std::array<TFrameBase*, 10> Frames() const;
+    // Makes the frame of `index` and keeps it in its place of the table.
+    template <class TFrame>
+    TFrame* NewFrame(TFrameIndex index);
 
     TSetupFormServices m_Services;
     TCommandLine m_CommandLine;
     TPictures m_Pictures;
     std::unique_ptr<IInstallerEngine> m_InstallerThread;
     TInternetConfig* m_InternetConfig = nullptr;
-    std::vector<std::string> m_lstOldInstalls;
-    bool m_bMultipleInstall = false;
+    std::array<TFrameBase*, TWizardFrames::nCount> m_Frames{};
+    TInstallListModel m_InstallList;
     bool m_bHasInstallerUpdate = false;
     TCmdInstallType m_CmdInstall = citNone;
     bool m_bRunEnded = false;  // the engine asked the window to quit

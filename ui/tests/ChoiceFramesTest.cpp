@@ -1,4 +1,5 @@
-// The name frame's checks and the select-install frame's choices.
+// The name frame's refusals and the select-install frame's choices on screen;
+// the rules behind them are tested with the wizard's model in tests/core.
 #include <QtTest>
 
 #include "base/MessageIds.h"
@@ -12,41 +13,6 @@ class ChoiceFramesTest : public QObject {
     Q_OBJECT
 private slots:
     void init() { ResetNameFrameTexts(); }
-
-    void nameChecksRunInOrder() {
-        struct Case {
-            const char* name;
-            std::vector<std::string> installs;
-            const std::string* problem;  // null: accepted
-        };
-        const std::string placeholder = txtNamePlaceholder;
-        const std::vector<Case> cases = {
-            {"Nome Escolhido", {}, &txtFillName},
-            {"my desk", {}, &txtNoSpaces},
-            {" ", {"OrlaDesk"}, &txtNoSpaces},  // the blank is found before the name is looked up
-            {"Alpha", {"ORLADESK_alpha"}, &txtNameUsed},
-            {"alpha", {"OrlaDesk_Alpha"}, &txtNameUsed},
-            {"", {"OrlaDesk"}, &txtNameUsed},
-            {"", {"OrlaDesk_alpha"}, nullptr},  // only named installations: the plain one is free
-            {"beta", {"OrlaDesk", "OrlaDesk_alpha"}, nullptr},
-            {"OrlaDesk", {"OrlaDesk"}, nullptr},  // would be OrlaDesk_OrlaDesk
-            // Names that would lead the installation folder out of its place,
-            // even beside an installation the path climbs through.
-            {"x/..", {"OrlaDesk_x"}, &txtFillName},
-            {"x/../..", {"OrlaDesk_x"}, &txtFillName},
-            {"x\\..", {"OrlaDesk_x"}, &txtFillName},
-            {"..", {}, &txtFillName},
-            {".", {}, &txtFillName},
-            {"a/b", {}, &txtFillName},
-            {"a\tb", {}, &txtFillName},
-            {"x.", {"OrlaDesk_x"}, &txtFillName},
-        };
-        for (const Case& c : cases) {
-            const auto problem = TFrameCreateInstall::NameProblem(c.name, placeholder, c.installs);
-            QVERIFY2(problem.has_value() == (c.problem != nullptr), c.name);
-            if (c.problem) QCOMPARE(*problem, *c.problem);
-        }
-    }
 
     void refusedNameTellsTheUserAndStays() {
         TWindowFixture fx;
@@ -80,18 +46,6 @@ private slots:
         QTest::keyClick(fx.form->m_FrameCreateInstall->edtNome, Qt::Key_Return);
         QCOMPARE(fx.form->VisibleFrame(), int(fiProgress));
         QCOMPARE(fx.log->lstPosted.at(0).text, std::string("gamma"));
-    }
-
-    void choicesShowTheNameAfterTheRegistryName() {
-        struct Case {
-            std::string key, shown;
-        };
-        for (const Case& c : std::vector<Case>{{"OrlaDesk", "OrlaDesk"},
-                                               {"OrlaDesk_alpha", "alpha"},
-                                               {"orladesk_beta", "orladesk_beta"},  // no exact "OrlaDesk_"
-                                               {"xOrlaDesk_y", "xOrlaDesk_y"},      // the pattern is anchored
-                                               {"OrlaDesk_OrlaDesk_z", "OrlaDesk_z"}})
-            QCOMPARE(TFrameSelectInstall::DisplayText(c.key), c.shown);
     }
 
     void choicesWrapIntoCentredRows() {

@@ -1,4 +1,5 @@
-// The progress panel's arithmetic, its shape and what it draws.
+// The progress panel's shape and what it draws; its arithmetic is tested with
+// the wizard's model in tests/core.
 #include <QtTest>
 
 #include "base/MessageIds.h"
@@ -9,48 +10,6 @@
 class ProgressPanelTest : public QObject {
     Q_OBJECT
 private slots:
-    void progressIsClampedAndBadRangesAreIgnored() {
-        struct Case {
-            int64_t min, max, progress;
-            int64_t wantMin, wantMax, wantProgress;
-        };
-        for (const Case& c : std::vector<Case>{{0, 100, 50, 0, 100, 50},
-                                               {0, 100, -5, 0, 100, 0},
-                                               {0, 100, 500, 0, 100, 100},
-                                               {10, 20, 15, 10, 20, 15},
-                                               {0, 0, 7, 0, 100, 7},      // Max not above Min: ignored
-                                               {100, 100, 7, 0, 100, 7},  // Min not below Max: ignored
-                                               {0, 5000000000LL, 4000000000LL, 0, 5000000000LL, 4000000000LL}}) {
-            TProgressPanel panel;
-            panel.SetMax(c.max);
-            panel.SetMin(c.min);
-            panel.SetProgress(c.progress);
-            QCOMPARE(panel.Min(), c.wantMin);
-            QCOMPARE(panel.Max(), c.wantMax);
-            QCOMPARE(panel.Progress(), c.wantProgress);
-        }
-    }
-
-    void fillWidthIsTheCeilingOfTheShare() {
-        struct Case {
-            int width;
-            int64_t max, progress;
-            int fill;
-        };
-        for (const Case& c : std::vector<Case>{{528, 100, 0, 0},
-                                               {528, 100, 100, 528},
-                                               {528, 100, 50, 264},
-                                               {528, 1000000, 1, 1},  // any progress shows a pixel
-                                               {100, 3, 1, 34},
-                                               {528, 5000000000LL, 2500000000LL, 264}}) {
-            TProgressPanel panel;
-            panel.resize(c.width, 16);
-            panel.SetMax(c.max);
-            panel.SetProgress(c.progress);
-            QCOMPARE(panel.FillWidth(), c.fill);
-        }
-    }
-
     void loweringMaxDoesNotClampTheProgress() {
         TProgressPanel panel;
         panel.resize(528, 16);

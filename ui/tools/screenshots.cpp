@@ -19,6 +19,7 @@
 #include "ui/Pictures.h"
 #include "ui/ProgressPanel.h"
 #include "ui/SetupForm.h"
+#include "wizard/WizardFrames.h"
 
 namespace {
 
@@ -36,9 +37,6 @@ public:
     std::string Identifier() const override { return "1A2B3C4D_10-12-09-41"; }
 };
 
-const char* const kFrameNames[] = {"close",    "create-install", "install-done", "install", "install-update",
-                                   "progress", "retry",          "aborted",      "select-install",
-                                   "update-installer"};
 const char* const kLanguageNames[] = {"pt", "en", "es"};
 
 bool Save(QWidget& widget, const QString& path) {
@@ -81,7 +79,8 @@ bool RenderLanguage(uint8_t language, const QString& folder) {
 
     bool ok = true;
     const QString suffix = QString::fromLatin1(kLanguageNames[language]);
-    for (int frame = 0; frame <= fiUpdateInstaller; ++frame) {
+    for (const TWizardFrame& row : TWizardFrames::lstFrames) {
+        const int frame = row.index;
         form.SetVisibleFrame(frame);
         if (frame == fiProgress) {
             Feed(form, Message(WM_SET_PROGRESS, 0, 1000));
@@ -89,7 +88,7 @@ bool RenderLanguage(uint8_t language, const QString& folder) {
             Feed(form, Message(WM_SET_PROGRESS_MSG, 0, 0, txtInstalling));
         }
         QCoreApplication::processEvents();
-        ok &= Save(form, QString("%1/frame%2-%3-%4.png").arg(folder).arg(frame).arg(kFrameNames[frame]).arg(suffix));
+        ok &= Save(form, QString("%1/frame%2-%3-%4.png").arg(folder).arg(frame).arg(QString::fromUtf8(row.name.data(), static_cast<int>(row.name.size()))).arg(suffix));
     }
     form.InternetConfig().ApplyLanguage();
     ok &= Save(form.InternetConfig(), QString("%1/proxy-dialog-%2.png").arg(folder, suffix));
