@@ -7,7 +7,7 @@
 #include <cerrno>
 #include <vector>
 
-#include "diagnostics/Log.h"
+#include "platform/LogLine.h"
 
 namespace fs = std::filesystem;
 
