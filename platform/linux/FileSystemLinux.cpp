@@ -89,6 +89,15 @@ bool RenameFolder(const fs::path& from, const fs::path& to) noexcept {
     return RenameFolder(from, to, ec);
 }
 
+bool RenameNoReplace(const fs::path& from, const fs::path& to, std::error_code& ec) noexcept {
+    if (renameat2(AT_FDCWD, from.c_str(), AT_FDCWD, to.c_str(), RENAME_NOREPLACE) == 0) {
+        ec.clear();
+        return true;
+    }
+    ec.assign(errno, std::generic_category());
+    return false;
+}
+
 bool FlushFileSystem(const fs::path& path, std::error_code& ec) noexcept {
     const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NOFOLLOW);
     if (fd < 0) {
