@@ -1,9 +1,9 @@
 #pragma once
-#include <sys/types.h>
-
 #include <chrono>
 #include <filesystem>
 #include <string>
+
+#include "platform/PrivateFolder.h"
 
 // The run's private temporary folder, "Corvane_yyyy-mm-dd_hh-nn-ss/" in the
 // user's temporary folder. It lives exactly as long as the installer window.
@@ -33,7 +33,5 @@ private:
     std::string FolderName() const;
 
     std::string m_strPath;
-    bool m_bCreated = false;
-    dev_t m_nDevice = 0;
-    ino_t m_nInode = 0;
+    TPrivateFolder m_Folder;
 };

@@ -1,7 +1,5 @@
 // The installer's entry point: log, single instance, command line, then the
 // help text, the window, or a run without a window.
-#include <unistd.h>
-
 #include <chrono>
 #include <cstdio>
 #include <cstdlib>
@@ -24,6 +22,7 @@
 #include "platform/Hives.h"
 #include "platform/ProcessList.h"
 #include "platform/InstanceGuard.h"
+#include "platform/ProcessEnd.h"
 #include "service/ProxySettings.h"
 
 #ifdef VX_HAVE_UI
@@ -65,7 +64,7 @@ TEngineEnvironment EngineEnvironment(const TCommandLine& cmd) {
 // may still be inside a handler, so the process ends here, once the run's
 // temporary folder is gone.
 [[noreturn]] void RunHeadless(const TCommandLine& cmd, TStartupFolder& folder) {
-    THeadlessRunner runner(stdout, isatty(STDOUT_FILENO));
+    THeadlessRunner runner(stdout, StandardOutputIsTerminal());
     TInstallerThread engine(runner, EngineEnvironment(cmd));
     engine.Start();
     engine.WaitStart();
@@ -79,8 +78,7 @@ TEngineEnvironment EngineEnvironment(const TCommandLine& cmd) {
     // are the installation itself and stay.
     if (code != ecSuccess && cmd.InstallType() == citInstall) engine.UndoInstall();
     folder.Remove();
-    std::fflush(nullptr);
-    _exit(code);
+    EndProcessNow(code);
 }
 
 int ShowHelp(const TCommandLine& cmd) {
@@ -96,7 +94,7 @@ int ShowHelp(const TCommandLine& cmd) {
 
 int RunInstaller(const TCommandLine& cmd, TStartupFolder& folder, TInstanceGuard& guard) {
 #ifdef VX_HAVE_UI
-    if (WindowAvailable()) return RunMainWindow(cmd, EngineEnvironment(cmd), folder, &guard);
+    if (WindowAvailable()) return RunMainWindow(cmd, EngineEnvironment(cmd), [&folder] { folder.Remove(); }, &guard);
 #else
     (void)guard;
 #endif

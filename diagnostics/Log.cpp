@@ -1,11 +1,5 @@
 #include "diagnostics/Log.h"
 
-#include <fcntl.h>
-#include <sys/file.h>
-#include <sys/stat.h>
-#include <unistd.h>
-
-#include <cerrno>
 #include <cstdio>
 #include <ctime>
 
@@ -62,35 +56,6 @@ void AppendEscaped(std::string& entry, std::string_view text) {
     }
 }
 
-// Whether a running process holds the file as its log (each holds its own
-// under an exclusive lock): a copy started in the same second has the same name.
-bool HeldAsLog(const std::filesystem::path& path) {
-    int fd = open(path.c_str(), O_RDONLY | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC);
-    if (fd < 0) return false;
-    bool held = flock(fd, LOCK_SH | LOCK_NB) != 0 && errno == EWOULDBLOCK;
-    close(fd);
-    return held;
-}
-
-// Removes whatever sits under the name without following it, then creates the
-// file exclusively: a link planted in a shared folder is never written through.
-// A log that a running process writes is never removed: that process's record
-// would be lost, so this one goes without a file instead.
-int CreateExclusive(const std::filesystem::path& path) {
-    struct stat st {};
-    if (lstat(path.c_str(), &st) == 0) {
-        if (HeldAsLog(path)) return -1;
-        unlink(path.c_str());
-    }
-    int fd = open(path.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0600);
-    if (fd < 0) return -1;
-    if (flock(fd, LOCK_EX | LOCK_NB) != 0) {
-        close(fd);
-        return -1;
-    }
-    return fd;
-}
-
 }  // namespace
 
 std::string TLogFile::FileNameFor(std::chrono::system_clock::time_point start) {
@@ -109,23 +74,20 @@ bool TLogFile::Open(const std::filesystem::path& folder, std::chrono::system_clo
     for (int copy = 1; copy <= kMaxCopiesPerSecond; ++copy) {
         const std::filesystem::path path = folder / (copy == 1 ? name : stem + " (" + std::to_string(copy) + ").log");
         if (OpenPath(path)) return true;
-        if (!HeldAsLog(path)) return false;
+        if (!TAppendOnlyFile::IsHeld(path)) return false;
     }
     return false;
 }
 
 bool TLogFile::OpenPath(const std::filesystem::path& path) {
     std::lock_guard lock(m_csLog);
-    if (m_nFd >= 0) close(m_nFd);
-    m_nFd = CreateExclusive(path);
     m_Path = path;
-    return m_nFd >= 0;
+    return m_File.Create(path);
 }
 
 void TLogFile::Close() {
     std::lock_guard lock(m_csLog);
-    if (m_nFd >= 0) close(m_nFd);
-    m_nFd = -1;
+    m_File.Close();
 }
 
 void TLogFile::Append(std::string_view text) noexcept { Write(std::span(&text, 1)); }
@@ -143,16 +105,14 @@ void TLogFile::AppendLines(const std::vector<std::string>& lines) noexcept {
 void TLogFile::Write(std::span<const std::string_view> lines) noexcept {
     try {
         std::lock_guard lock(m_csLog);
-        if (m_nFd < 0) return;
+        if (!m_File.IsOpen()) return;
         std::string entry = TimeStamp(std::chrono::system_clock::now());
         entry += ": ";
         for (std::string_view line : lines) {
             AppendEscaped(entry, line);
             entry += "\r\n";
         }
-        // A short or failed write loses the entry; the caller goes on.
-        ssize_t written = write(m_nFd, entry.data(), entry.size());
-        (void)written;
+        m_File.Append(entry);
     } catch (...) {
         // Out of memory while building the entry: the entry is lost.
     }
@@ -165,14 +125,14 @@ std::filesystem::path TLogFile::Path() const {
 
 bool TLogFile::IsOpen() const {
     std::lock_guard lock(m_csLog);
-    return m_nFd >= 0;
+    return m_File.IsOpen();
 }
+
+TLogFile::~TLogFile() { RemoveLogLineWriter(this); }
 
 TLogFile& ProcessLog() {
     static TLogFile log;
+    static const bool installed = (SetLogLineWriter(&log), true);
+    (void)installed;
     return log;
 }
-
-void AppendLog(std::string_view text) noexcept { ProcessLog().Append(text); }
-
-void AppendLogLines(const std::vector<std::string>& lines) noexcept { ProcessLog().AppendLines(lines); }

@@ -7,12 +7,20 @@
 #include <string_view>
 #include <vector>
 
+#include "platform/AppendOnlyFile.h"
+#include "platform/LogLine.h"
+
 // The per-run log file. Every thread writes through AppendLog; each entry is one
 // write(2) under the log lock, so entries never interleave and the times in the
 // file never go backwards. The log lock is innermost: nothing is locked while
 // holding it.
-class TLogFile {
+class TLogFile : public ILogLineWriter {
 public:
+    TLogFile() = default;
+    ~TLogFile();
+    TLogFile(const TLogFile&) = delete;
+    TLogFile& operator=(const TLogFile&) = delete;
+
     // Opens "<folder>OrlaDesk dd-mm-yyyy_hh-nn-ss.log". A file or link already
     // under that name (possibly planted by another user in a shared temporary
     // folder) is removed, never followed; the new file is created exclusively
@@ -31,10 +39,10 @@ public:
     // carry outside data (the release's fields, file names, server status
     // texts), so control characters are written escaped ("\r", "\n", "\t",
     // "\xHH"): nothing in a text can end the line or forge another entry.
-    void Append(std::string_view text) noexcept;
+    void Append(std::string_view text) noexcept override;
     // One entry of several lines: the first carries the time, the others are
     // continuation lines without one; each line is escaped as above.
-    void AppendLines(const std::vector<std::string>& lines) noexcept;
+    void AppendLines(const std::vector<std::string>& lines) noexcept override;
 
     std::filesystem::path Path() const;
     bool IsOpen() const;
@@ -45,17 +53,10 @@ private:
     void Write(std::span<const std::string_view> lines) noexcept;
 
     mutable std::mutex m_csLog;
-    int m_nFd = -1;
+    TAppendOnlyFile m_File;
     std::filesystem::path m_Path;
 };
 
-// The process-wide log, opened at start-up by the entry point.
+// The process-wide log, opened at start-up by the entry point. It is the
+// writer of AppendLog and AppendLogLines (platform/LogLine.h) from its first use on.
 TLogFile& ProcessLog();
-
-// Appends one entry to the process log; callable from any thread at any time.
-void AppendLog(std::string_view text) noexcept;
-// Appends one entry of several lines (TLogFile::AppendLines) to the process log.
-void AppendLogLines(const std::vector<std::string>& lines) noexcept;
-
-// "True" or "False", as log lines write Booleans.
-inline const char* BoolText(bool b) { return b ? "True" : "False"; }

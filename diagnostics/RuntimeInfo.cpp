@@ -1,12 +1,8 @@
 #include "diagnostics/RuntimeInfo.h"
 
 #include <cxxabi.h>
-#include <execinfo.h>
 #include <langinfo.h>
 #include <locale.h>
-#include <malloc.h>
-#include <sys/resource.h>
-#include <sys/sysinfo.h>
 
 #include <algorithm>
 #include <cstdio>
@@ -16,6 +12,7 @@
 #include <memory>
 
 #include "diagnostics/SystemInfo.h"
+#include "platform/RuntimeFacts.h"
 
 namespace {
 
@@ -42,8 +39,7 @@ uint64_t Field(const std::map<std::string, uint64_t>& fields, const std::string&
 }
 
 uint64_t AddressSpaceBytes() {
-    struct rlimit limit {};
-    if (getrlimit(RLIMIT_AS, &limit) == 0 && limit.rlim_cur != RLIM_INFINITY) return limit.rlim_cur;
+    if (const std::optional<uint64_t> limit = AddressSpaceLimit()) return *limit;
     return sizeof(void*) >= 8 ? (uint64_t{1} << 47) : (uint64_t{1} << 32);
 }
 
@@ -77,18 +73,17 @@ std::string Demangled(const std::string& line) {
 TMemoryStatus ReadMemoryStatus(const std::filesystem::path& meminfo, const std::filesystem::path& selfStatus) {
     const auto mem = ReadKilobyteFields(meminfo);
     const auto self = ReadKilobyteFields(selfStatus);
-    struct sysinfo si {};
-    const bool bSysinfo = sysinfo(&si) == 0;
-    const uint64_t unit = bSysinfo ? si.mem_unit : 1;
+    const TSystemMemory si = ReadSystemMemory();
+    const bool bSysinfo = si.bKnown;
 
     TMemoryStatus status;
-    status.nTotalPhys = Field(mem, "MemTotal", bSysinfo ? si.totalram * unit : 0);
-    status.nAvailPhys = Field(mem, "MemAvailable", bSysinfo ? (si.freeram + si.bufferram) * unit : 0);
+    status.nTotalPhys = Field(mem, "MemTotal", bSysinfo ? si.nTotalRam : 0);
+    status.nAvailPhys = Field(mem, "MemAvailable", bSysinfo ? si.nFreeRam + si.nBufferRam : 0);
     status.nAvailPhys = std::min(status.nAvailPhys, status.nTotalPhys);
     if (status.nTotalPhys > 0)
         status.nMemoryLoad =
             static_cast<uint32_t>((status.nTotalPhys - status.nAvailPhys) * 100 / status.nTotalPhys);
-    status.nTotalPageFile = Field(mem, "CommitLimit", bSysinfo ? (si.totalram + si.totalswap) * unit : 0);
+    status.nTotalPageFile = Field(mem, "CommitLimit", bSysinfo ? si.nTotalRam + si.nTotalSwap : 0);
     const uint64_t committed = Field(mem, "Committed_AS");
     status.nAvailPageFile = status.nTotalPageFile > committed ? status.nTotalPageFile - committed : 0;
     status.nTotalVirtual = AddressSpaceBytes();
@@ -102,28 +97,23 @@ TMemoryStatus ReadMemoryStatus() { return ReadMemoryStatus("/proc/meminfo", "/pr
 uint64_t ReadWorkingSetBytes() { return Field(ReadKilobyteFields("/proc/self/status"), "VmRSS"); }
 
 THeapStatistics ReadHeapStatistics() {
-    const struct mallinfo2 info = mallinfo2();
+    const THeapCounters info = ReadHeapCounters();
     THeapStatistics heap;
-    heap.nCommitted = info.arena + info.hblkhd;
-    heap.nAllocated = info.uordblks + info.hblkhd;
-    heap.nFree = info.fordblks;
-    heap.nFreeSmall = info.fsmblks;
-    heap.nFreeBig = info.fordblks > info.fsmblks ? info.fordblks - info.fsmblks : 0;
-    heap.nUnused = info.keepcost;
+    heap.nCommitted = info.nArena + info.nMapped;
+    heap.nAllocated = info.nInUse + info.nMapped;
+    heap.nFree = info.nFree;
+    heap.nFreeSmall = info.nFreeFast;
+    heap.nFreeBig = info.nFree > info.nFreeFast ? info.nFree - info.nFreeFast : 0;
+    heap.nUnused = info.nReleasable;
     const uint64_t accounted = heap.nAllocated + heap.nFree;
     heap.nOverhead = heap.nCommitted > accounted ? heap.nCommitted - accounted : 0;
     return heap;
 }
 
 std::vector<std::string> CaptureStackList(int nSkip) {
-    constexpr int kMaxFrames = 64;
-    void* frames[kMaxFrames];
-    const int nFrames = backtrace(frames, kMaxFrames);
-    std::unique_ptr<char*, decltype(&std::free)> symbols(backtrace_symbols(frames, nFrames), &std::free);
-    std::vector<std::string> lines;
-    if (!symbols) return lines;
-    // Frame 0 is this function.
-    for (int i = 1 + std::max(0, nSkip); i < nFrames; ++i) lines.push_back(Demangled(symbols.get()[i]));
+    // This function is one more frame above the caller's.
+    std::vector<std::string> lines = StackSymbolLines(std::max(0, nSkip) + 1);
+    for (std::string& line : lines) line = Demangled(line);
     return lines;
 }
 

@@ -2,8 +2,6 @@
 
 #include <langinfo.h>
 #include <locale.h>
-#include <sys/statvfs.h>
-#include <sys/utsname.h>
 
 #if defined(__x86_64__) || defined(__i386__)
 #include <x86intrin.h>
@@ -14,6 +12,8 @@
 #include <fstream>
 #include <sstream>
 #include <thread>
+
+#include "platform/SystemFacts.h"
 
 namespace fs = std::filesystem;
 
@@ -156,18 +156,11 @@ TScreenInfo ScreenInfoFromFramebuffer(const fs::path& fbDir) {
     return screen;
 }
 
-bool Is64BitWindows() noexcept {
-    struct utsname u {};
-    if (uname(&u) != 0) return sizeof(void*) == 8;
-    const std::string_view machine = u.machine;
-    return machine.find("64") != std::string_view::npos || machine == "s390x";
-}
+bool Is64BitWindows() noexcept { return Is64BitSystem(); }
 
 const TOsVersion& OsVersion() {
     static const TOsVersion os = [] {
-        struct utsname u {};
-        const std::string release = uname(&u) == 0 ? u.release : "";
-        return OsVersionFrom(ReadText("/etc/os-release"), release);
+        return OsVersionFrom(ReadText("/etc/os-release"), KernelRelease());
     }();
     return os;
 }
@@ -185,9 +178,7 @@ int64_t GetFreeDiskSpace(const fs::path& path) {
     std::error_code ec;
     fs::path probe = path.lexically_normal();
     while (!fs::exists(probe, ec) && probe.has_relative_path()) probe = probe.parent_path();
-    struct statvfs st {};
-    if (statvfs(probe.c_str(), &st) != 0) return -1;
-    return static_cast<int64_t>(st.f_bavail) * static_cast<int64_t>(st.f_frsize);
+    return AvailableDiskBytes(probe);
 }
 
 std::string UserThousandSeparator() {

@@ -1,10 +1,5 @@
 #include "engine/PlacementFileSystem.h"
 
-#include <fcntl.h>
-#include <stdio.h>
-
-#include <cerrno>
-
 #include "platform/FileSystem.h"
 
 namespace fs = std::filesystem;
@@ -22,17 +17,17 @@ bool TPlacementFileSystem::DeleteFile(const fs::path& file, std::error_code& ec)
 
 bool TPlacementFileSystem::MoveFile(const fs::path& from, const fs::path& to, std::error_code& ec) {
     ec.clear();
-    // RENAME_NOREPLACE: a file that appeared at `to` since the caller looked is
+    // Never replacing: a file that appeared at `to` since the caller looked is
     // never overwritten behind its back.
-    if (renameat2(AT_FDCWD, from.c_str(), AT_FDCWD, to.c_str(), RENAME_NOREPLACE) == 0) return true;
-    const int error = errno;
-    if (error == EXDEV) {
+    std::error_code renameError;
+    if (RenameNoReplace(from, to, renameError)) return true;
+    if (renameError == std::errc::cross_device_link) {
         // Another volume: copy, then remove the source only once the copy is whole.
         if (!fs::copy_file(from, to, fs::copy_options::none, ec)) return false;
         fs::remove(from, ec);
         return !ec;
     }
-    if (error == EINVAL || error == ENOSYS) {
+    if (renameError == std::errc::invalid_argument || renameError == std::errc::function_not_supported) {
         std::error_code statError;
         if (fs::exists(fs::symlink_status(to, statError))) {
             ec = std::make_error_code(std::errc::file_exists);
@@ -41,7 +36,7 @@ bool TPlacementFileSystem::MoveFile(const fs::path& from, const fs::path& to, st
         fs::rename(from, to, ec);
         return !ec;
     }
-    ec.assign(error, std::generic_category());
+    ec = renameError;
     return false;
 }
 

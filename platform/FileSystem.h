@@ -23,6 +23,13 @@ uint64_t GetFolderSize(const std::filesystem::path& folder, bool recursive) noex
 bool RenameFolder(const std::filesystem::path& from, const std::filesystem::path& to, std::error_code& ec) noexcept;
 bool RenameFolder(const std::filesystem::path& from, const std::filesystem::path& to) noexcept;
 
+// Renames a file or folder in one step, refusing to replace anything at `to`
+// (even a file that appeared there a moment ago). False with `ec` set
+// otherwise: std::errc::cross_device_link when `to` lies on another volume,
+// std::errc::invalid_argument or std::errc::function_not_supported when the
+// file system cannot rename without replacing.
+bool RenameNoReplace(const std::filesystem::path& from, const std::filesystem::path& to, std::error_code& ec) noexcept;
+
 // Writes everything still cached for the file system that holds `path` to the
 // disk (syncfs(2)), so that files written without a flush of their own survive
 // a power cut once they are renamed into place. False, with `ec` set, when the

@@ -1,13 +1,11 @@
 #include "ui/WindowApp.h"
 
-#include <unistd.h>
-
 #include <QApplication>
-#include <cstdio>
 
 #include "base/ExitCode.h"
 #include "diagnostics/ReportWindowSide.h"
 #include "platform/InstanceGuard.h"
+#include "platform/ProcessEnd.h"
 #include "ui/Fonts.h"
 #include "ui/HelpForm.h"
 #include "ui/InstallerThreadEngine.h"
@@ -23,10 +21,9 @@ int g_nArgc = 1;
 char g_strProgram[] = "OrlaDesk";
 char* g_Argv[] = {g_strProgram, nullptr};
 
-[[noreturn]] void EndProcess(TStartupFolder& folder) {
-    folder.Remove();
-    std::fflush(nullptr);
-    _exit(GetExitCode());
+[[noreturn]] void EndProcess(const std::function<void()>& fnBeforeEnd) {
+    if (fnBeforeEnd) fnBeforeEnd();
+    EndProcessNow(GetExitCode());
 }
 
 }  // namespace
@@ -40,7 +37,7 @@ int RunHelpWindow(const THelpText& help) {
     return 0;
 }
 
-int RunMainWindow(const TCommandLine& cmd, TEngineEnvironment environment, TStartupFolder& folder,
+int RunMainWindow(const TCommandLine& cmd, TEngineEnvironment environment, std::function<void()> fnBeforeEnd,
                   TInstanceGuard* guard) {
     TReportingApplication app(g_nArgc, g_Argv);
     QApplication::setQuitOnLastWindowClosed(false);
@@ -52,12 +49,12 @@ int RunMainWindow(const TCommandLine& cmd, TEngineEnvironment environment, TStar
         return std::make_unique<TInstallerThreadEngine>(window, std::move(environment));
     };
     TSetupForm form(cmd, std::move(services));
-    if (!form.FormCreate()) EndProcess(folder);
+    if (!form.FormCreate()) EndProcess(fnBeforeEnd);
     TQtReportWindowSide reportSide(&form);
     SetReportWindowSide(&reportSide);
     if (guard) guard->ListenForRaise([&form] { form.Post(WM_RAISE_RUNNING_WINDOW); });
     form.show();
     app.exec();
     SetReportWindowSide(nullptr);
-    EndProcess(folder);
+    EndProcess(fnBeforeEnd);
 }

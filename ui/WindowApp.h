@@ -1,7 +1,8 @@
 #pragma once
+#include <functional>
+
 #include "base/CommandLine.h"
 #include "base/HelpText.h"
-#include "app/StartupFolder.h"
 #include "engine/InstallerThread.h"
 
 class TInstanceGuard;
@@ -10,9 +11,9 @@ class TInstanceGuard;
 int RunHelpWindow(const THelpText& help);
 
 // The installer window with its engine. Never returns: once the window's loop
-// ends (or a picture is missing) the startup folder is removed and the process
-// ends with the run's exit code, because the engine thread is never told to
-// quit. `guard` (may be null) brings this window to the front when another copy
-// of the installer starts.
-[[noreturn]] int RunMainWindow(const TCommandLine& cmd, TEngineEnvironment environment, TStartupFolder& folder,
-                               TInstanceGuard* guard = nullptr);
+// ends (or a picture is missing) `fnBeforeEnd` runs (it removes the run's
+// temporary folder) and the process ends with the run's exit code, because
+// the engine thread is never told to quit. `guard` (may be null) brings this
+// window to the front when another copy of the installer starts.
+[[noreturn]] int RunMainWindow(const TCommandLine& cmd, TEngineEnvironment environment,
+                               std::function<void()> fnBeforeEnd, TInstanceGuard* guard = nullptr);

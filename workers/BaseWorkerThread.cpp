@@ -1,11 +1,10 @@
 #include "workers/BaseWorkerThread.h"
 
-#include <pthread.h>
-
 #include <algorithm>
 
 #include "diagnostics/ExceptionObject.h"
 #include "diagnostics/Log.h"
+#include "platform/ThreadName.h"
 
 namespace {
 
@@ -63,7 +62,7 @@ void TBaseWorkerThread::Idle(std::chrono::milliseconds timeout) {
 }
 
 void TBaseWorkerThread::Run() {
-    pthread_setname_np(pthread_self(), m_strName.c_str());
+    SetCurrentThreadName(m_strName);
     try {
         Execute();
     } catch (const std::exception& e) {

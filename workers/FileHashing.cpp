@@ -1,9 +1,5 @@
 #include "workers/FileHashing.h"
 
-#include <fcntl.h>
-#include <sys/stat.h>
-#include <unistd.h>
-
 #include <cerrno>
 #include <cstring>
 #include <ctime>
@@ -12,6 +8,7 @@
 #include <vector>
 
 #include "diagnostics/Log.h"
+#include "platform/SequentialFile.h"
 #include "workers/IoBuffer.h"
 #include "workers/Md5Digest.h"
 
@@ -22,20 +19,6 @@ std::string ErrnoText(int error) {
     // GNU strerror_r answers a pointer that need not be the buffer.
     return strerror_r(error, buffer, sizeof(buffer));
 }
-
-class TFileDescriptor {
-public:
-    explicit TFileDescriptor(int fd) : m_nFd(fd) {}
-    ~TFileDescriptor() {
-        if (m_nFd >= 0) ::close(m_nFd);
-    }
-    TFileDescriptor(const TFileDescriptor&) = delete;
-    TFileDescriptor& operator=(const TFileDescriptor&) = delete;
-    int Get() const { return m_nFd; }
-
-private:
-    int m_nFd;
-};
 
 [[noreturn]] void ThrowFileError(const char* what, const std::filesystem::path& FileName, int error) {
     throw std::runtime_error(std::string(what) + " \"" + FileName.string() + "\". " + ErrnoText(error));
@@ -57,20 +40,18 @@ bool SameDigest(const std::string& local, const std::string& remote) {
 }  // namespace
 
 std::string GetFileMD5(const std::filesystem::path& FileName) {
-    TFileDescriptor fd(::open(FileName.c_str(), O_RDONLY | O_CLOEXEC));
-    if (fd.Get() < 0) {
-        if (errno == ENOENT) return {};
-        ThrowFileError("Cannot open file", FileName, errno);
+    TSequentialFile file;
+    std::error_code ec;
+    if (!file.Open(FileName, ec)) {
+        if (ec == std::errc::no_such_file_or_directory) return {};
+        ThrowFileError("Cannot open file", FileName, ec.value());
     }
 
     TMd5Digest digest;
     const std::span<char> buffer = ThreadIoBuffer();
     for (;;) {
-        const ssize_t nRead = ::read(fd.Get(), buffer.data(), buffer.size());
-        if (nRead < 0) {
-            if (errno == EINTR) continue;
-            ThrowFileError("Cannot read file", FileName, errno);
-        }
+        const int64_t nRead = file.Read(buffer, ec);
+        if (nRead < 0) ThrowFileError("Cannot read file", FileName, ec.value());
         if (nRead == 0) break;
         digest.Update(buffer.data(), static_cast<size_t>(nRead));
     }
@@ -78,10 +59,11 @@ std::string GetFileMD5(const std::filesystem::path& FileName) {
 }
 
 std::string GetFileModifiedTime(const std::filesystem::path& FileName) {
-    struct stat info {};
-    if (::stat(FileName.c_str(), &info) != 0) return ErrnoText(errno);
+    TFileFacts facts;
+    std::error_code ec;
+    if (!ReadFileFacts(FileName, facts, ec)) return ErrnoText(ec.value());
     std::tm local{};
-    const time_t seconds = info.st_mtim.tv_sec;
+    const time_t seconds = static_cast<time_t>(facts.nModifiedSeconds);
     if (localtime_r(&seconds, &local) == nullptr) return ErrnoText(errno);
     char text[32];
     std::strftime(text, sizeof(text), "%d/%m/%Y %H:%M:%S", &local);
@@ -89,9 +71,10 @@ std::string GetFileModifiedTime(const std::filesystem::path& FileName) {
 }
 
 std::string GetFileSizeText(const std::filesystem::path& FileName) {
-    struct stat info {};
-    if (::stat(FileName.c_str(), &info) != 0) return ErrnoText(errno);
-    return std::to_string(static_cast<uint64_t>(info.st_size) & 0xFFFFFFFFull);
+    TFileFacts facts;
+    std::error_code ec;
+    if (!ReadFileFacts(FileName, facts, ec)) return ErrnoText(ec.value());
+    return std::to_string(facts.nSize & 0xFFFFFFFFull);
 }
 
 bool ValidateMD5Hash(const std::filesystem::path& FileName, const std::string& RemoteMd5) {

@@ -1,10 +1,10 @@
 #pragma once
-#include <sys/types.h>
-
 #include <atomic>
 #include <cstdint>
 #include <mutex>
 #include <vector>
+
+#include "platform/ThreadPriority.h"
 
 // Scheduling of the large files the extract workers unpack at the same time.
 // A release is done when its costliest file is, and that file alone takes one
@@ -25,7 +25,7 @@ public:
     // The threads working on one file, from Enter until the ticket goes away.
     class TTicket {
     public:
-        TTicket(TUnpackPriority& owner, pid_t key) : m_Owner(owner), m_Key(key) {}
+        TTicket(TUnpackPriority& owner, TThreadId key) : m_Owner(owner), m_Key(key) {}
         ~TTicket() { m_Owner.Leave(m_Key); }
         TTicket(const TTicket&) = delete;
         TTicket& operator=(const TTicket&) = delete;
@@ -35,7 +35,7 @@ public:
 
     private:
         TUnpackPriority& m_Owner;
-        const pid_t m_Key;
+        const TThreadId m_Key;
         std::atomic<bool> m_bJoined{false};
     };
 
@@ -48,13 +48,13 @@ public:
 
 private:
     struct TEntry {
-        std::vector<pid_t> lstTids;  // the first is the one that entered
+        std::vector<TThreadId> lstTids;  // the first is the one that entered
         uint64_t nCost;
         bool bLowered;
     };
-    void Join(pid_t key, pid_t tid);
-    void Leave(pid_t key);
-    static void Lower(pid_t tid);
+    void Join(TThreadId key, TThreadId tid);
+    void Leave(TThreadId key);
+    static void Lower(TThreadId tid);
 
     std::mutex m_Mutex;
     std::vector<TEntry> m_lstRunning;

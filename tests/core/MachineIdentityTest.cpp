@@ -7,7 +7,7 @@
 
 #include "diagnostics/MachineHash.h"
 #include "diagnostics/MachineIdentity.h"
-#include "platform/MachineFactsLinux.h"
+#include "platform/linux/MachineFactsLinux.h"
 #include "support/TempDir.h"
 
 namespace fs = std::filesystem;

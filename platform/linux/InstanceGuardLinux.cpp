@@ -16,7 +16,7 @@
 #include <utility>
 
 #include "base/EditionConstants.h"
-#include "diagnostics/Log.h"
+#include "platform/LogLine.h"
 #include "platform/Folders.h"
 #include "platform/InstanceGuard.h"
 

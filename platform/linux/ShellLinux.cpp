@@ -10,7 +10,7 @@
 #include <filesystem>
 #include <optional>
 
-#include "diagnostics/Log.h"
+#include "platform/LogLine.h"
 #include "platform/Shell.h"
 
 extern char** environ;

@@ -7,7 +7,7 @@
 #include <cerrno>
 #include <vector>
 
-#include "diagnostics/Log.h"
+#include "platform/LogLine.h"
 
 namespace fs = std::filesystem;
 
@@ -87,6 +87,15 @@ bool RenameFolder(const fs::path& from, const fs::path& to, std::error_code& ec)
 bool RenameFolder(const fs::path& from, const fs::path& to) noexcept {
     std::error_code ec;
     return RenameFolder(from, to, ec);
+}
+
+bool RenameNoReplace(const fs::path& from, const fs::path& to, std::error_code& ec) noexcept {
+    if (renameat2(AT_FDCWD, from.c_str(), AT_FDCWD, to.c_str(), RENAME_NOREPLACE) == 0) {
+        ec.clear();
+        return true;
+    }
+    ec.assign(errno, std::generic_category());
+    return false;
 }
 
 bool FlushFileSystem(const fs::path& path, std::error_code& ec) noexcept {

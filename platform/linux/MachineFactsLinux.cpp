@@ -1,4 +1,4 @@
-#include "platform/MachineFactsLinux.h"
+#include "platform/linux/MachineFactsLinux.h"
 
 #include <sys/statvfs.h>
 #include <sys/utsname.h>
