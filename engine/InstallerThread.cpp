@@ -1,7 +1,5 @@
 #include "engine/InstallerThread.h"
 
-#include <pthread.h>
-
 #include <cerrno>
 #include <chrono>
 #include <cstring>
@@ -19,6 +17,7 @@
 #include "engine/SelfUpdateCheck.h"
 #include "platform/FileSystem.h"
 #include "platform/PathJoin.h"
+#include "platform/ThreadName.h"
 #include "service/HttpClient.h"
 #include "service/VersionClient.h"
 
@@ -105,7 +104,7 @@ std::string TInstallerThread::Identifier() const {
 // ---- the loop ----
 
 void TInstallerThread::Execute() {
-    pthread_setname_np(pthread_self(), "InstallerThread");
+    SetCurrentThreadName("InstallerThread");
     AppendLog("Execute");
     // A thread that cannot start must say so: the window waits for it.
     try {
