@@ -20,10 +20,10 @@
 #include "platform/ThreadName.h"
 #include "service/HttpClient.h"
 #include "service/VersionClient.h"
+#include "workers/RetryPolicy.h"
 
 namespace {
 
-constexpr int kUnattendedVersionQueryTries = 3;
 constexpr int kUndoAttempts = 50;
 constexpr auto kUndoPause = std::chrono::milliseconds(100);
 
@@ -268,10 +268,7 @@ void TInstallerThread::PostStartingText() {
     m_MainHandle.Post(std::move(frame));
 }
 
-void TInstallerThread::EndUnattended(int exitCode) {
-    SetExitCode(exitCode);
-    m_MainHandle.PostQuit();
-}
+void TInstallerThread::EndUnattended(int exitCode) { TRetryPolicy::EndUnattended(m_MainHandle, exitCode); }
 
 void TInstallerThread::WMSetInstallName(TMessage& msg) {
     m_Target.SetName(msg.text);
@@ -363,14 +360,13 @@ void TInstallerThread::PostProgressText() {
 void TInstallerThread::VersionQueryFailed(const std::string& text) {
     AppendLog("TInstallerThread.WMSetupDownloads: Error getting vantix version info: " + text);
     if (m_CmdInstall.load() != citNone) {
-        if (++m_nVersionQueryFailures < kUnattendedVersionQueryTries) {
-            std::this_thread::sleep_for(std::chrono::seconds(1));
+        if (++m_nVersionQueryFailures < TRetryPolicy::kUnattendedVersionQueryTries) {
+            std::this_thread::sleep_for(TRetryPolicy::kVersionQueryPause);
             return PostThreadMessage(WM_SETUP_DOWNLOADS);
         }
         return EndUnattended(ecDownloadFailed);
     }
-    m_MainHandle.PostText(WM_SET_RETRY_MSG, txtCheckConnection);
-    m_MainHandle.Post(WM_CHANGE_VISIBLE_FRAME, fiRetry);
+    TRetryPolicy::ShowRetryFrame(m_MainHandle, txtCheckConnection);
 }
 
 // ---- the run ----

@@ -10,9 +10,9 @@
 #include "base/Texts.h"
 #include "diagnostics/ExceptionObject.h"
 #include "diagnostics/Log.h"
-#include "base/MessageIds.h"
 #include "platform/PathJoin.h"
 #include "workers/FileHashing.h"
+#include "workers/RetryPolicy.h"
 
 namespace {
 
@@ -43,14 +43,6 @@ private:
 // budget allows one package.
 uint64_t BodyLimit(int64_t nDeclared, const TMemoryBudget& budget) {
     return nDeclared > 0 ? static_cast<uint64_t>(nDeclared) : budget.Limit();
-}
-
-// A try may take as long as its bytes need at a slow link's pace, and never
-// less than the floor: a trickle cannot stretch it further.
-std::chrono::milliseconds TryDeadline(uint64_t nBytes) {
-    constexpr uint64_t kSlowestBytesPerSecond = 4096;
-    constexpr std::chrono::milliseconds kFloor{std::chrono::minutes(2)};
-    return std::max(kFloor, std::chrono::milliseconds(nBytes * 1000 / kSlowestBytesPerSecond));
 }
 
 std::string ResponseDetails(const THttpResponse& response, const TFileToDownload& item) {
@@ -157,7 +149,7 @@ TDownloadThread::TDownloadOutcome TDownloadThread::DownloadSingleFile(TFileToDow
     TDownloadOutcome outcome;
     for (;;) {
         const uint32_t nTry = item.nRetries;
-        if (nTry >= kMaxTries) {
+        if (nTry >= TRetryPolicy::kDownloadTries) {
             AppendLog("TDownloadThread.DownloadSingleFile: Download failed, retry limit reached | Try=" +
                       std::to_string(nTry) + " File=" + item.strFileMd5);
             return outcome;
@@ -173,7 +165,7 @@ TDownloadThread::TDownloadOutcome TDownloadThread::DownloadSingleFile(TFileToDow
         try {
             const uint64_t nLimit = BodyLimit(item.nDownloadSize, m_Host.PackageBudget());
             TPackageSink sink(item.Stream->data, nLimit);
-            m_NetHttpClient->SetTransferDeadline(TryDeadline(nLimit));
+            m_NetHttpClient->SetTransferDeadline(TRetryPolicy::TryDeadline(nLimit));
             response = m_NetHttpClient->Get(item.strFileUrl, sink);
         } catch (const std::exception& e) {
             // Stopping ends the transfer through the client's abort check, or
@@ -230,19 +222,10 @@ void TDownloadThread::HttpReceiveData(uint64_t nReadCount) {
 }
 
 void TDownloadThread::HandleDownloadFailure(PFileToDownload item) {
-    if (m_Host.GetInstallType() != citNone) {
-        // Unattended: the run ends here; the record goes with it.
-        SetExitCode(ecDownloadFailed);
-        m_Host.MainHandle().PostQuit();
-        return;
-    }
+    // Unattended: the run ends here; the record goes with it.
+    if (m_Host.GetInstallType() != citNone) return TRetryPolicy::EndUnattended(m_Host.MainHandle(), ecDownloadFailed);
     item->nRetries = 0;
     item->Stream.reset();
-    const bool bWasSuspended = m_Host.SuspendInstallation();
-    m_Host.EnqueueItemForDownload(std::move(item));
-    // Of several workers that give up together, only the first asks the user.
-    if (!bWasSuspended) {
-        m_Host.MainHandle().PostText(WM_SET_RETRY_MSG, txtCheckConnection);
-        m_Host.MainHandle().Post(WM_CHANGE_VISIBLE_FRAME, fiRetry);
-    }
+    TRetryPolicy::SuspendAndShowRetry(m_Host, txtCheckConnection,
+                                      [&] { m_Host.EnqueueItemForDownload(std::move(item)); });
 }

@@ -10,8 +10,7 @@
 #include "workers/WorkerHost.h"
 
 // A download worker: takes records from the engine's download queue, fetches
-// each package into memory with up to three tries (a try counts in the record,
-// so the count survives across workers), checks its size and hands it to the
+// each package into memory with TRetryPolicy's tries, checks its size and hands it to the
 // extraction queue. An update skips files already installed correctly. A file
 // that cannot be fetched suspends the run and shows the retry frame, or ends an
 // unattended run with exit code 4. Terminate ends a transfer in progress within
@@ -23,7 +22,6 @@
 class TDownloadThread final : public TBaseWorkerThread {
 public:
     static constexpr std::chrono::milliseconds kIdleWait{500};
-    static constexpr uint32_t kMaxTries = 3;
     static constexpr std::chrono::milliseconds kSampleInterval{10};
 
     // Takes the engine's proxy settings as they are now.

@@ -4,11 +4,11 @@
 #include <exception>
 
 #include "base/ExitCode.h"
-#include "base/MessageIds.h"
 #include "base/Texts.h"
 #include "diagnostics/Log.h"
 #include "platform/PathJoin.h"
 #include "workers/FileHashing.h"
+#include "workers/RetryPolicy.h"
 
 namespace {
 
@@ -129,16 +129,14 @@ void TExtractThread::HandleCreateFailure(PFileToDownload item, const std::string
         return;
     }
     AppendLog("TExtractThread.Execute: Extraction failed once. Retry allowed.");
-    m_Host.MainHandle().PostText(WM_SET_RETRY_MSG, txtInstallError);
-    m_Host.MainHandle().Post(WM_CHANGE_VISIBLE_FRAME, fiRetry);
+    TRetryPolicy::ShowRetryFrame(m_Host.MainHandle(), txtInstallError);
 }
 
 bool TExtractThread::HandleOtherFailure(PFileToDownload item, const std::string& message, const std::string& target) {
     AppendLog("TExtractThread.Execute: Exception=" + message + ". File=" + item->strFileName + ". Path=" + target +
               "  Remote Md5=" + item->strFileMd5);
     if (m_Host.GetInstallType() != citNone) {
-        SetExitCode(ecUnexpected);
-        m_Host.MainHandle().PostQuit();
+        TRetryPolicy::EndUnattended(m_Host.MainHandle(), ecUnexpected);
         return false;
     }
     DownloadAgain(std::move(item));
