@@ -1,8 +1,6 @@
 #include "engine/InstallerThread.h"
 
-#include <cerrno>
 #include <chrono>
-#include <cstring>
 #include <ctime>
 
 #include "base/EditionConstants.h"
@@ -13,10 +11,9 @@
 #include "diagnostics/Log.h"
 #include "engine/DownloadPlan.h"
 #include "engine/FilePlacement.h"
+#include "engine/InstallationFinish.h"
 #include "engine/Registration.h"
 #include "engine/SelfUpdateCheck.h"
-#include "platform/FileSystem.h"
-#include "platform/PathJoin.h"
 #include "platform/ThreadName.h"
 #include "service/HttpClient.h"
 #include "service/VersionClient.h"
@@ -411,11 +408,8 @@ void TInstallerThread::FinishRun() {
         AppendLog("TInstallerThread.WMUpdateProgress : Files failed their MD5 check; nothing placed or registered");
         return EndUnattended(ecUnexpected);
     }
-    if (m_Run.IsNewInstall())
-        PlaceNewInstallation();
-    else
-        AppendLog("TInstallerThread.WMUpdateProgress : Reparation Path=" + InstallPath());
-    WriteRegistry();
+    TInstallationFinish finish{*m_Environment.placementFs, *m_Environment.hkcu, m_Target, m_Run, m_MainHandle};
+    finish.Complete();
 }
 
 void TInstallerThread::ReportFailedMd5() {
@@ -423,70 +417,6 @@ void TInstallerThread::ReportFailedMd5() {
     if (!m_Run.Md5Failed()) return;
     AppendLog("TInstallerThread.WMUpdateProgress : ERROR MD5Failed=True");
     TExceptionObject::SilentException(JoinLines(lines));
-}
-
-// The user is not told of a failed move: registration follows in every case.
-// A refused folder is no failed move: it throws, and the run ends aborted.
-void TInstallerThread::PlaceNewInstallation() {
-    FlushUnpackedFiles();
-    TFilePlacement placement(*m_Environment.placementFs, m_Target.CompanyFolder());
-    auto result = placement.PlaceNewInstallation(TempDownloadPath(), InstallPath());
-    if (result.bOk) return;
-    TExceptionObject::SilentException(result.strErrorText.empty()
-                                          ? std::string("Erro desconhecido ao tentar mover arquivos temporários.")
-                                          : result.strErrorText);
-}
-
-// The extract workers leave the flush of a new installation's files to this
-// one call, which costs far less than a flush per file. A disk that reports a
-// write error here is reported; the files are placed all the same, as they
-// would be after a flush error that no one saw.
-void TInstallerThread::FlushUnpackedFiles() {
-    std::error_code ec;
-    if (FlushFileSystem(TempDownloadPath(), ec)) return;
-    const std::string text =
-        "TInstallerThread.FlushUnpackedFiles: Path=" + TempDownloadPath() + " Error=" + ec.message();
-    AppendLog(text);
-    TExceptionObject::SilentException(text);
-}
-
-TRegistrationRequest TInstallerThread::RegistrationRequest() const {
-    TRegistrationRequest request;
-    request.strInstallPath = InstallPath();
-    request.strRegFolderName = m_Target.RegFolderName();
-    request.strInstallName = m_Target.Name();
-    request.bNewInstall = m_Run.IsNewInstall();
-    return request;
-}
-
-void TInstallerThread::WriteRegistry() {
-    m_MainHandle.PostText(WM_SET_PROGRESS_MSG, FinishingStatusText(GetLanguage()));
-    TRegistration registration(*m_Environment.hkcu);
-    try {
-        registration.WriteRegistry(RegistrationRequest());
-    } catch (const std::exception& e) {
-        return RegistrationFailed("TInstallerThread.WriteRegistry: Exception=", e);
-    }
-    CreateShortcuts();
-}
-
-void TInstallerThread::CreateShortcuts() {
-    TRegistration registration(*m_Environment.hkcu);
-    try {
-        registration.CreateShortcuts(RegistrationRequest());
-    } catch (const std::exception& e) {
-        return RegistrationFailed("TInstallerThread.CreateShortcuts: Exception=", e);
-    }
-    if (m_CmdInstall.load() != citNone) return EndUnattended(ecSuccess);
-    m_MainHandle.Post(WM_CHANGE_VISIBLE_FRAME, fiInstallDone);
-}
-
-void TInstallerThread::RegistrationFailed(const std::string& where, const std::exception& e) {
-    AppendLog(where + e.what());
-    if (m_CmdInstall.load() != citNone) return EndUnattended(ecUnexpected);
-    TExceptionObject::SilentException(e);
-    m_MainHandle.PostText(WM_SET_ERROR_MESSAGE, txtUnexpectedError);
-    m_MainHandle.Post(WM_SETUP_STATUS, nSetupStatusRegistrationFailed);
 }
 
 void TInstallerThread::WMRetry() {

@@ -119,12 +119,6 @@ private:
     bool RunEndedByFailure() const;
     void FinishRun();
     void ReportFailedMd5();
-    void PlaceNewInstallation();
-    void FlushUnpackedFiles();
-    void WriteRegistry();
-    void CreateShortcuts();
-    void RegistrationFailed(const std::string& where, const std::exception& e);
-    TRegistrationRequest RegistrationRequest() const;
     void WMRetry();
     void WMRunVantix();
     void VerifyInstallerUpdate();

@@ -13,20 +13,12 @@
 #include "support/LogCapture.h"
 #include "support/TempDir.h"
 #include "support/TestZip.h"
+#include "support/WaitUntil.h"
 #include "workers/DownloadThread.h"
 
 namespace {
 
 using namespace std::chrono_literals;
-
-bool WaitUntil(const std::function<bool()>& done, std::chrono::milliseconds timeout = 20s) {
-    const auto deadline = std::chrono::steady_clock::now() + timeout;
-    while (!done()) {
-        if (std::chrono::steady_clock::now() > deadline) return false;
-        std::this_thread::sleep_for(2ms);
-    }
-    return true;
-}
 
 const std::string kMd5 = "0123456789abcdef0123456789abcdef";
 

@@ -14,6 +14,7 @@
 #include "support/LogCapture.h"
 #include "support/TempDir.h"
 #include "support/TestZip.h"
+#include "support/WaitUntil.h"
 #include "workers/ExtractThread.h"
 #include "workers/FileHashing.h"
 
@@ -22,15 +23,6 @@ namespace fs = std::filesystem;
 namespace {
 
 using namespace std::chrono_literals;
-
-bool WaitUntil(const std::function<bool()>& done, std::chrono::milliseconds timeout = 20s) {
-    const auto deadline = std::chrono::steady_clock::now() + timeout;
-    while (!done()) {
-        if (std::chrono::steady_clock::now() > deadline) return false;
-        std::this_thread::sleep_for(2ms);
-    }
-    return true;
-}
 
 std::string Lower(std::string text) {
     for (char& ch : text) ch = static_cast<char>(std::tolower(static_cast<unsigned char>(ch)));
