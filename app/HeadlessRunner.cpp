@@ -1,8 +1,8 @@
 #include "app/HeadlessRunner.h"
 
 #include "base/ExitCode.h"
-#include "base/Texts.h"
 #include "base/MessageIds.h"
+#include "base/Texts.h"
 
 namespace {
 constexpr auto kPlainLineInterval = std::chrono::seconds(2);

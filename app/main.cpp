@@ -5,11 +5,12 @@
 #include <cstdlib>
 #include <memory>
 
-#include "base/CommandLine.h"
-#include "base/ExitCode.h"
 #include "app/HeadlessRunner.h"
-#include "base/HelpText.h"
 #include "app/StartupFolder.h"
+#include "base/CommandLine.h"
+#include "base/Edition.h"
+#include "base/ExitCode.h"
+#include "base/HelpText.h"
 #include "base/Texts.h"
 #include "diagnostics/ExceptionObject.h"
 #include "diagnostics/Log.h"
@@ -17,13 +18,13 @@
 #include "diagnostics/SystemDiagnostics.h"
 #include "diagnostics/SystemInfo.h"
 #include "engine/InstallerThread.h"
-#include "base/Edition.h"
 #include "platform/Folders.h"
 #include "platform/Hives.h"
-#include "platform/ProcessList.h"
 #include "platform/InstanceGuard.h"
 #include "platform/ProcessEnd.h"
+#include "platform/ProcessList.h"
 #include "service/ProxySettings.h"
+#include "wizard/WizardNavigation.h"
 
 #ifdef VX_HAVE_UI
 #include "ui/WindowApp.h"
@@ -72,11 +73,9 @@ TEngineEnvironment EngineEnvironment(const TCommandLine& cmd) {
     engine.SetProxyConfig(ProxyFromSystem());
     engine.VerifyPreviousInstall();
     int code = runner.Run();
-    // A new installation that failed leaves none of its unpacked files behind:
-    // nobody is there to retry, and they would hold the disk (perhaps the very
-    // disk that was full) until some later installation. An update's files
-    // are the installation itself and stay.
-    if (code != ecSuccess && cmd.InstallType() == citInstall) engine.UndoInstall();
+    // The same rule as the window's quit: a failed new installation leaves
+    // nothing of its unpacked files behind.
+    if (TWizardNavigation::QuitUndoesInstall(cmd.InstallType(), code, engine.IsNewInstall())) engine.UndoInstall();
     folder.Remove();
     EndProcessNow(code);
 }

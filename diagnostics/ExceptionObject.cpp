@@ -8,8 +8,8 @@
 #include <stdexcept>
 #include <typeinfo>
 
-#include "base/EditionConstants.h"
 #include "base/Edition.h"
+#include "base/EditionConstants.h"
 #include "base/Texts.h"
 #include "diagnostics/ErrorReportDelivery.h"
 #include "diagnostics/ErrorReporter.h"

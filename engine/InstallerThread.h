@@ -12,6 +12,7 @@
 #include "base/CommandLine.h"
 #include "engine/DownloadRun.h"
 #include "engine/InstallationTarget.h"
+#include "engine/InstallerEngine.h"
 #include "engine/PlacementFileSystem.h"
 #include "engine/Registration.h"
 #include "engine/UnattendedOutcome.h"
@@ -54,36 +55,36 @@ struct TEngineEnvironment {
 // UndoInstall run on the window's thread; every handler runs on the engine
 // thread. Nothing raised inside a handler escapes the thread: it is logged,
 // reported silently and turned into an abort.
-class TInstallerThread {
+class TInstallerThread final : public IInstallerEngine {
 public:
     TInstallerThread(IMessageTarget& mainHandle, TEngineEnvironment environment);
     // Stops the workers, ends the loop and joins the thread (the program itself
     // never does this: the engine ends with the process).
-    ~TInstallerThread();
+    ~TInstallerThread() override;
     TInstallerThread(const TInstallerThread&) = delete;
     TInstallerThread& operator=(const TInstallerThread&) = delete;
 
-    void Start();
+    void Start() override;
     // Returns once the loop is about to wait for its first message.
     // Rethrows what stopped the thread from starting (its HTTP client could
     // not be made, say): the thread then handles no message.
-    void WaitStart() const;
+    void WaitStart() const override;
 
     // Requests from the window, posted to the engine's queue.
-    void PostThreadMessage(TMessage msg);
+    void PostThreadMessage(TMessage msg) override;
     void PostThreadMessage(uint32_t message, uint64_t wParam = 0, int64_t lParam = 0);
-    void SetUnnatendedValues(const std::string& strName, TCmdInstallType citType);
-    void SetProxyConfig(const TProxySettings& proxy);
-    void VerifyPreviousInstall();
-    void VerifyInstallerHasUpdate();
+    void SetUnnatendedValues(const std::string& strName, TCmdInstallType citType) override;
+    void SetProxyConfig(const TProxySettings& proxy) override;
+    void VerifyPreviousInstall() override;
+    void VerifyInstallerHasUpdate() override;
     // The user cancelled a new installation: stop everything and remove the
     // temporary install folder (a bounded number of attempts). Window thread.
-    void UndoInstall();
+    void UndoInstall() override;
 
     // The support code: machine identifier, "_", start time as dd-mm-hh-nn.
-    std::string Identifier() const;
+    std::string Identifier() const override;
     // Whether the run makes a new installation (the close request asks).
-    bool IsNewInstall() const { return m_Run.IsNewInstall(); }
+    bool IsNewInstall() const override { return m_Run.IsNewInstall(); }
     // What the workers see of this engine: its download run.
     IWorkerHost& WorkerHost() { return m_Run; }
 

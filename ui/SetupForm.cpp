@@ -10,10 +10,10 @@
 
 #include "base/EditionConstants.h"
 #include "base/ExitCode.h"
+#include "base/MessageIds.h"
 #include "base/Texts.h"
 #include "diagnostics/Log.h"
 #include "diagnostics/MachineIdentity.h"
-#include "base/MessageIds.h"
 #include "platform/Shell.h"
 #include "service/ProxySettings.h"
 #include "ui/CloseButton.h"

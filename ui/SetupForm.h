@@ -8,9 +8,9 @@
 #include <vector>
 
 #include "base/CommandLine.h"
+#include "engine/InstallerEngine.h"
 #include "platform/MessageTarget.h"
 #include "ui/FrameHost.h"
-#include "ui/InstallerEngine.h"
 #include "ui/Pictures.h"
 #include "ui/UserPrompts.h"
 

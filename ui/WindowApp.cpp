@@ -4,11 +4,11 @@
 
 #include "base/ExitCode.h"
 #include "diagnostics/ReportWindowSide.h"
+#include "engine/InstallerThread.h"
 #include "platform/InstanceGuard.h"
 #include "platform/ProcessEnd.h"
 #include "ui/Fonts.h"
 #include "ui/HelpForm.h"
-#include "ui/InstallerThreadEngine.h"
 #include "ui/Pictures.h"
 #include "ui/QtReportWindowSide.h"
 #include "ui/ReportingApplication.h"
@@ -46,7 +46,7 @@ int RunMainWindow(const TCommandLine& cmd, TEngineEnvironment environment, std::
 
     TSetupFormServices services;
     services.fnCreateEngine = [&environment](IMessageTarget& window) -> std::unique_ptr<IInstallerEngine> {
-        return std::make_unique<TInstallerThreadEngine>(window, std::move(environment));
+        return std::make_unique<TInstallerThread>(window, std::move(environment));
     };
     TSetupForm form(cmd, std::move(services));
     if (!form.FormCreate()) EndProcess(fnBeforeEnd);

@@ -16,9 +16,9 @@
 #include <utility>
 
 #include "base/EditionConstants.h"
-#include "platform/LogLine.h"
 #include "platform/Folders.h"
 #include "platform/InstanceGuard.h"
+#include "platform/LogLine.h"
 
 namespace fs = std::filesystem;
 

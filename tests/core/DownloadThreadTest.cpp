@@ -6,8 +6,8 @@
 #include <thread>
 
 #include "base/ExitCode.h"
-#include "base/Texts.h"
 #include "base/MessageIds.h"
+#include "base/Texts.h"
 #include "support/FakeWorkerHost.h"
 #include "support/LocalHttpServer.h"
 #include "support/LogCapture.h"

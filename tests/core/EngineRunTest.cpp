@@ -3,9 +3,9 @@
 #include <gtest/gtest.h>
 
 #include "base/ExitCode.h"
+#include "base/MessageIds.h"
 #include "base/Texts.h"
 #include "engine/InstallerThread.h"
-#include "base/MessageIds.h"
 #include "platform/RegistryHiveSqlite.h"
 #include "support/EngineTestEnvironment.h"
 #include "support/LogCapture.h"

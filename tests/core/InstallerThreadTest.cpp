@@ -1,8 +1,8 @@
 #include <gtest/gtest.h>
 
+#include "base/MessageIds.h"
 #include "base/Texts.h"
 #include "engine/InstallerThread.h"
-#include "base/MessageIds.h"
 #include "platform/RegistryHiveSqlite.h"
 #include "support/EngineTestEnvironment.h"
 #include "support/LogCapture.h"

@@ -6,9 +6,9 @@
 
 #include "release/ZipWriter.h"
 #include "support/TempDir.h"
-#include "workers/PackageUnpacker.h"
 #include "workers/FileHashing.h"
 #include "workers/Md5Digest.h"
+#include "workers/PackageUnpacker.h"
 
 TEST(Md5Digest, PiecesGiveTheDigestOfTheWhole) {
     struct Case {

@@ -5,8 +5,8 @@
 #include <gtest/gtest.h>
 
 #include "base/ExitCode.h"
-#include "engine/InstallerThread.h"
 #include "base/MessageIds.h"
+#include "engine/InstallerThread.h"
 #include "platform/ProcessList.h"
 #include "platform/RegistryHiveSqlite.h"
 #include "support/EngineTestEnvironment.h"

@@ -3,11 +3,11 @@
 #include <QtTest>
 
 #include "base/MessageIds.h"
-#include "UiTestSupport.h"
 #include "ui/FrameCreateInstall.h"
 #include "ui/FrameSelectInstall.h"
 #include "ui/GradientBitBtn.h"
 #include "ui/LinkLabel.h"
+#include "UiTestSupport.h"
 
 class ChoiceFramesTest : public QObject {
     Q_OBJECT

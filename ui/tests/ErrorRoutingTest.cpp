@@ -4,10 +4,10 @@
 #include <QtTest>
 #include <stdexcept>
 
-#include "UiTestSupport.h"
 #include "base/Texts.h"
 #include "diagnostics/ReportWindowSide.h"
 #include "ui/QtReportWindowSide.h"
+#include "UiTestSupport.h"
 
 namespace {
 

@@ -2,7 +2,6 @@
 #include <QtTest>
 
 #include "base/MessageIds.h"
-#include "UiTestSupport.h"
 #include "ui/FrameAborted.h"
 #include "ui/FrameCreateInstall.h"
 #include "ui/FrameInstall.h"
@@ -16,6 +15,7 @@
 #include "ui/PictureBox.h"
 #include "ui/ProgressPanel.h"
 #include "ui/ScreenText.h"
+#include "UiTestSupport.h"
 
 namespace {
 

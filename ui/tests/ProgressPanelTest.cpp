@@ -3,9 +3,9 @@
 #include <QtTest>
 
 #include "base/MessageIds.h"
-#include "UiTestSupport.h"
 #include "ui/FrameProgress.h"
 #include "ui/ProgressPanel.h"
+#include "UiTestSupport.h"
 
 class ProgressPanelTest : public QObject {
     Q_OBJECT

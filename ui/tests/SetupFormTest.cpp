@@ -7,7 +7,6 @@
 #include "base/EditionConstants.h"
 #include "base/ExitCode.h"
 #include "base/MessageIds.h"
-#include "UiTestSupport.h"
 #include "service/ProxySettings.h"
 #include "support/ProxyEnv.h"
 #include "ui/CloseButton.h"
@@ -22,6 +21,7 @@
 #include "ui/FrameUpdateInstaller.h"
 #include "ui/GradientBitBtn.h"
 #include "ui/InternetConfig.h"
+#include "UiTestSupport.h"
 
 namespace {
 

@@ -30,7 +30,7 @@ class TRecordingEngine : public IInstallerEngine {
 public:
     explicit TRecordingEngine(std::shared_ptr<TEngineLog> log) : m_Log(std::move(log)) {}
     void Start() override { m_Log->lstCalls.push_back("Start"); }
-    void WaitStart() override { m_Log->lstCalls.push_back("WaitStart"); }
+    void WaitStart() const override { m_Log->lstCalls.push_back("WaitStart"); }
     void SetUnnatendedValues(const std::string& name, TCmdInstallType type) override;
     void SetProxyConfig(const TProxySettings& proxy) override;
     void VerifyPreviousInstall() override { m_Log->lstCalls.push_back("VerifyPreviousInstall"); }

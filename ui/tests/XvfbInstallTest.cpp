@@ -14,9 +14,10 @@
 #include <random>
 
 #include "base/EditionConstants.h"
+#include "base/MessageIds.h"
 #include "base/Texts.h"
 #include "diagnostics/SystemInfo.h"
-#include "base/MessageIds.h"
+#include "engine/InstallerThread.h"
 #include "platform/Folders.h"
 #include "platform/Hives.h"
 #include "platform/ProcessList.h"
@@ -29,7 +30,6 @@
 #include "ui/FrameInstall.h"
 #include "ui/FrameProgress.h"
 #include "ui/GradientBitBtn.h"
-#include "ui/InstallerThreadEngine.h"
 #include "ui/Pictures.h"
 #include "ui/ProgressPanel.h"
 #include "ui/SetupForm.h"
@@ -154,7 +154,7 @@ private slots:
         int quits = 0;
         TSetupFormServices services;
         services.fnCreateEngine = [&env](IMessageTarget& window) -> std::unique_ptr<IInstallerEngine> {
-            return std::make_unique<TInstallerThreadEngine>(window, env);
+            return std::make_unique<TInstallerThread>(window, env);
         };
         services.prompts = prompts;
         services.fnQuit = [&quits] { ++quits; };

@@ -10,8 +10,8 @@
 #include <cstdio>
 
 #include "base/HelpText.h"
-#include "base/Texts.h"
 #include "base/MessageIds.h"
+#include "base/Texts.h"
 #include "ui/Fonts.h"
 #include "ui/FrameProgress.h"
 #include "ui/HelpForm.h"
@@ -26,7 +26,7 @@ namespace {
 class TIdleEngine : public IInstallerEngine {
 public:
     void Start() override {}
-    void WaitStart() override {}
+    void WaitStart() const override {}
     void SetUnnatendedValues(const std::string&, TCmdInstallType) override {}
     void SetProxyConfig(const TProxySettings&) override {}
     void VerifyPreviousInstall() override {}

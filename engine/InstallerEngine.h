@@ -6,13 +6,14 @@
 #include "platform/Message.h"
 #include "service/ProxySettings.h"
 
-// The installer engine as the window uses it. The real one is the installer
-// thread; tests put a recorder in its place. Window thread only.
+// The installer engine as a window uses it (the Qt window; a window of another
+// toolkit uses the same). The real one is the installer thread; tests put a
+// recorder in its place. Window thread only.
 class IInstallerEngine {
 public:
     virtual ~IInstallerEngine() = default;
     virtual void Start() = 0;
-    virtual void WaitStart() = 0;
+    virtual void WaitStart() const = 0;
     virtual void SetUnnatendedValues(const std::string& name, TCmdInstallType type) = 0;
     virtual void SetProxyConfig(const TProxySettings& proxy) = 0;
     virtual void VerifyPreviousInstall() = 0;
