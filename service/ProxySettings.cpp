@@ -2,7 +2,8 @@
 
 #include <algorithm>
 #include <cctype>
-#include <cstdlib>
+
+#include "platform/BrowserProxy.h"
 
 namespace {
 
@@ -18,16 +19,6 @@ std::string Lower(std::string_view s) {
     std::transform(out.begin(), out.end(), out.begin(),
                    [](unsigned char c) { return static_cast<char>(std::tolower(c)); });
     return out;
-}
-
-// The first proxy variable that is set and not blank, in the order curl and
-// most tools give them precedence for https traffic.
-std::string SystemProxyText() {
-    for (const char* name : {"https_proxy", "HTTPS_PROXY", "http_proxy", "HTTP_PROXY"}) {
-        const char* value = std::getenv(name);
-        if (value != nullptr && !Trim(value).empty()) return std::string(Trim(value));
-    }
-    return {};
 }
 
 // "%40" and the like, as user names and passwords are written in proxy addresses.
@@ -84,7 +75,7 @@ TProxyAddress ParseProxyText(std::string_view text) {
 bool GetSystemProxy(std::string& host, std::string& port) {
     host.clear();
     port.clear();
-    const std::string text = SystemProxyText();
+    const std::string text = BrowserProxyText();
     if (text.empty()) return false;
     TProxyAddress address = ParseProxyText(text);
     host = std::move(address.strHost);
@@ -108,7 +99,7 @@ TProxySettings SystemProxySettings(const std::function<bool(std::string&, std::s
     if (!hostAndPort(host, port)) return settings;
     settings.FHost = host;
     settings.FPort = ProxyPortFromText(port);
-    const TProxyAddress address = ParseProxyText(SystemProxyText());
+    const TProxyAddress address = ParseProxyText(BrowserProxyText());
     if (address.strHost != host) return settings;
     if (address.strScheme == "socks5" || address.strScheme == "socks5h") settings.FScheme = "socks5";
     settings.FUserName = address.strUserName;

@@ -31,10 +31,10 @@ struct TProxyAddress {
 // credentials ("user:pass@") and any path, then splits at the first ":".
 TProxyAddress ParseProxyText(std::string_view text);
 
-// The current user's browser proxy, which on this platform is the environment:
-// https_proxy, then HTTPS_PROXY, http_proxy, HTTP_PROXY (the first one set and
-// not blank counts). Both outputs are emptied first; true only when host and
-// port are both non-empty.
+// The current user's browser proxy (BrowserProxyText: on Linux https_proxy,
+// then HTTPS_PROXY, http_proxy, HTTP_PROXY, the first one set and not blank).
+// Both outputs are emptied first; true only when host and port are both
+// non-empty.
 bool GetSystemProxy(std::string& host, std::string& port);
 
 // A port text as a number: 0 when empty, not all digits, or beyond 65535.
