@@ -1,67 +1,21 @@
 #pragma once
 #include <cstdint>
-#include <filesystem>
 #include <string>
 #include <string_view>
 
-// Facts about the machine printed by the log's diagnostics block and the error
-// report. Each is read when asked for, except the operating-system version,
-// which is read once per process. None of these operations raises.
+#include "platform/MachineInfo.h"
 
-// True when the system is 64-bit (the installer then asks for the 64-bit release).
-bool Is64BitWindows() noexcept;
+// How the log's diagnostics block and the error report print the machine's facts.
 
-struct TOsVersion {
-    std::string strName;         // the release's name ("Debian GNU/Linux 12 (bookworm)")
-    std::string strProductType;  // "Workstation"
-    uint32_t nMajor = 0;
-    uint32_t nMinor = 0;
-    uint32_t nBuild = 0;
-    std::string strServicePack;  // empty on current systems
-};
-
-const TOsVersion& OsVersion();
 // "<name> <product type> [64 Bits ], Versão: <major>.<minor>, Build: <build in upper-case hex>, "<service pack>"".
 std::string FormatSystemDescription(const TOsVersion& os, bool b64Bit);
-
-struct TProcessorInfo {
-    std::string strVendor;  // short manufacturer name: Intel, AMD
-    std::string strBrand;
-    int nClockMHz = 0;  // already rounded with RoundClockRate
-    bool bMMX = false;
-    bool bFdivBug = false;
-};
-
-// Measures the clock afresh on every call, which takes about 50 ms.
-TProcessorInfo GetProcessorInfo();
 // "<vendor>, <brand>, <MHz> MHz <MMX><[FDIV Bug]>".
 std::string FormatProcessorDescription(const TProcessorInfo& cpu);
-
-// Snaps a measured clock rate to the nearest of the marketed steps 0, 20, 33,
-// 50, 60, 66, 80, 90 and 100 of its last two digits (ties move up), so that
-// 2798 reads 2800 and 3192 reads 3190.
-int RoundClockRate(int mhz);
-
-struct TScreenInfo {
-    int nWidth = 0;
-    int nHeight = 0;
-    int nBitsPerPixel = 0;  // 0 when there is no display to ask
-};
-
-TScreenInfo GetScreenInfo();
 // "<width>x<height> pixels, <bpp> bpp".
 std::string FormatScreenDescription(const TScreenInfo& screen);
 
-// Bytes available to the current user on the file system that holds `path` (or
-// would hold it: the nearest existing folder above it counts); -1 when that
-// cannot be queried, including for an empty or relative path.
-int64_t GetFreeDiskSpace(const std::filesystem::path& path);
-
 // Groups the digits of `value` in threes with `separator` ("1.234.567").
 std::string FormatThousands(int64_t value, std::string_view separator);
-// The thousands separator of the user's numeric locale, or "," when the locale
-// defines none, as a figure of megabytes is always printed grouped.
-std::string UserThousandSeparator();
 // Whole megabytes (integer division) grouped with the user's separator and " MB";
 // the unknown size -1 reads "0 MB".
 std::string FormatMegabytes(int64_t bytes);

@@ -35,3 +35,8 @@ bool RenameNoReplace(const std::filesystem::path& from, const std::filesystem::p
 // a power cut once they are renamed into place. False, with `ec` set, when the
 // path cannot be opened or the disk reports a write error.
 bool FlushFileSystem(const std::filesystem::path& path, std::error_code& ec) noexcept;
+
+// Bytes the current user may still write on the file system that holds
+// `path` (or, when the path does not exist yet, its nearest existing parent);
+// UINT64_MAX when the system does not say.
+uint64_t FreeDiskBytes(std::filesystem::path path) noexcept;

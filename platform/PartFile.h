@@ -49,8 +49,3 @@ private:
     uint64_t m_nWritten = 0;
     bool m_bCommitted = false;
 };
-
-// Bytes the current user may still write on the file system that holds
-// `path` (or, when the path does not exist yet, its nearest existing parent);
-// UINT64_MAX when the system does not say.
-uint64_t FreeDiskBytes(std::filesystem::path path) noexcept;

@@ -8,6 +8,7 @@
 #include <thread>
 
 #include "diagnostics/Log.h"
+#include "platform/FileSystem.h"
 #include "platform/PathJoin.h"
 #include "workers/BlockPipe.h"
 #include "workers/DiskReservations.h"

@@ -1,6 +1,7 @@
 #include "platform/FileSystem.h"
 
 #include <fcntl.h>
+#include <sys/statvfs.h>
 #include <stdio.h>
 #include <unistd.h>
 
@@ -108,4 +109,13 @@ bool FlushFileSystem(const fs::path& path, std::error_code& ec) noexcept {
     if (!bFlushed) ec.assign(errno, std::generic_category());
     ::close(fd);
     return bFlushed;
+}
+
+uint64_t FreeDiskBytes(std::filesystem::path path) noexcept {
+    struct statvfs info {};
+    while (::statvfs(path.c_str(), &info) != 0) {
+        if (errno != ENOENT || !path.has_relative_path()) return UINT64_MAX;
+        path = path.parent_path();
+    }
+    return static_cast<uint64_t>(info.f_bavail) * info.f_frsize;
 }

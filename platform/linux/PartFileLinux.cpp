@@ -1,7 +1,6 @@
 #include <fcntl.h>
 #include <stdlib.h>
 #include <sys/stat.h>
-#include <sys/statvfs.h>
 #include <unistd.h>
 
 #include <cerrno>
@@ -62,13 +61,4 @@ void TPartFile::Commit() {
     if (::rename(m_strName.c_str(), m_FinalPath.c_str()) != 0)
         throw EFCreateError("Cannot create file \"" + m_FinalPath.string() + "\". " + ErrnoText(errno));
     m_bCommitted = true;
-}
-
-uint64_t FreeDiskBytes(std::filesystem::path path) noexcept {
-    struct statvfs info {};
-    while (::statvfs(path.c_str(), &info) != 0) {
-        if (errno != ENOENT || !path.has_relative_path()) return UINT64_MAX;
-        path = path.parent_path();
-    }
-    return static_cast<uint64_t>(info.f_bavail) * info.f_frsize;
 }

@@ -4,7 +4,7 @@
 #include <regex>
 
 #include "diagnostics/SystemInfo.h"
-#include "diagnostics/SystemInfoLinux.h"
+#include "platform/linux/MachineInfoLinux.h"
 #include "support/TempDir.h"
 
 TEST(SystemInfo, ClockRateSnapsToNearestStep) {

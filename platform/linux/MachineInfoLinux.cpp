@@ -1,7 +1,8 @@
-#include "diagnostics/SystemInfoLinux.h"
+#include "platform/linux/MachineInfoLinux.h"
 
 #include <langinfo.h>
 #include <locale.h>
+#include <sys/utsname.h>
 
 #if defined(__x86_64__) || defined(__i386__)
 #include <x86intrin.h>
@@ -13,7 +14,7 @@
 #include <sstream>
 #include <thread>
 
-#include "platform/SystemFacts.h"
+#include "platform/FileSystem.h"
 
 namespace fs = std::filesystem;
 
@@ -83,6 +84,18 @@ int MeasureClockMHz() {
 #else
     return 0;
 #endif
+}
+
+bool Is64BitSystem() noexcept {
+    struct utsname u {};
+    if (uname(&u) != 0) return sizeof(void*) == 8;
+    const std::string_view machine = u.machine;
+    return machine.find("64") != std::string_view::npos || machine == "s390x";
+}
+
+std::string KernelRelease() {
+    struct utsname u {};
+    return uname(&u) == 0 ? u.release : "";
 }
 
 int ReadIntFile(const fs::path& path) {
@@ -178,7 +191,8 @@ int64_t GetFreeDiskSpace(const fs::path& path) {
     std::error_code ec;
     fs::path probe = path.lexically_normal();
     while (!fs::exists(probe, ec) && probe.has_relative_path()) probe = probe.parent_path();
-    return AvailableDiskBytes(probe);
+    const uint64_t nFree = FreeDiskBytes(probe);
+    return nFree == UINT64_MAX ? -1 : static_cast<int64_t>(nFree);
 }
 
 std::string UserThousandSeparator() {

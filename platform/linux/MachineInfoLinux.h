@@ -3,7 +3,7 @@
 #include <string>
 #include <string_view>
 
-#include "diagnostics/SystemInfo.h"
+#include "platform/MachineInfo.h"
 
 // The parsers behind the Linux system facts, apart from the files they read.
 
