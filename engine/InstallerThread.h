@@ -4,7 +4,6 @@
 #include <filesystem>
 #include <functional>
 #include <memory>
-#include <mutex>
 #include <string>
 #include <thread>
 #include <vector>
@@ -14,7 +13,6 @@
 #include "engine/InstallationTarget.h"
 #include "engine/InstallerEngine.h"
 #include "engine/PlacementFileSystem.h"
-#include "engine/Registration.h"
 #include "engine/UnattendedOutcome.h"
 #include "platform/MessageTarget.h"
 #include "platform/ProcessList.h"

@@ -1,7 +1,6 @@
 #include "workers/FileHashing.h"
 
 #include <cerrno>
-#include <cstring>
 #include <ctime>
 #include <memory>
 #include <stdexcept>
@@ -14,14 +13,10 @@
 
 namespace {
 
-std::string ErrnoText(int error) {
-    char buffer[256];
-    // GNU strerror_r answers a pointer that need not be the buffer.
-    return strerror_r(error, buffer, sizeof(buffer));
-}
-
-[[noreturn]] void ThrowFileError(const char* what, const std::filesystem::path& FileName, int error) {
-    throw std::runtime_error(std::string(what) + " \"" + FileName.string() + "\". " + ErrnoText(error));
+// The platform reports failures as error codes of its own category, so the
+// code's own message is the one to show.
+[[noreturn]] void ThrowFileError(const char* what, const std::filesystem::path& FileName, const std::error_code& ec) {
+    throw std::runtime_error(std::string(what) + " \"" + FileName.string() + "\". " + ec.message());
 }
 
 bool SameDigest(const std::string& local, const std::string& remote) {
@@ -44,14 +39,14 @@ std::string GetFileMD5(const std::filesystem::path& FileName) {
     std::error_code ec;
     if (!file.Open(FileName, ec)) {
         if (ec == std::errc::no_such_file_or_directory) return {};
-        ThrowFileError("Cannot open file", FileName, ec.value());
+        ThrowFileError("Cannot open file", FileName, ec);
     }
 
     TMd5Digest digest;
     const std::span<char> buffer = ThreadIoBuffer();
     for (;;) {
         const int64_t nRead = file.Read(buffer, ec);
-        if (nRead < 0) ThrowFileError("Cannot read file", FileName, ec.value());
+        if (nRead < 0) ThrowFileError("Cannot read file", FileName, ec);
         if (nRead == 0) break;
         digest.Update(buffer.data(), static_cast<size_t>(nRead));
     }
@@ -61,10 +56,10 @@ std::string GetFileMD5(const std::filesystem::path& FileName) {
 std::string GetFileModifiedTime(const std::filesystem::path& FileName) {
     TFileFacts facts;
     std::error_code ec;
-    if (!ReadFileFacts(FileName, facts, ec)) return ErrnoText(ec.value());
+    if (!ReadFileFacts(FileName, facts, ec)) return ec.message();
     std::tm local{};
     const time_t seconds = static_cast<time_t>(facts.nModifiedSeconds);
-    if (localtime_r(&seconds, &local) == nullptr) return ErrnoText(errno);
+    if (localtime_r(&seconds, &local) == nullptr) return std::generic_category().message(errno);
     char text[32];
     std::strftime(text, sizeof(text), "%d/%m/%Y %H:%M:%S", &local);
     return text;
@@ -73,7 +68,7 @@ std::string GetFileModifiedTime(const std::filesystem::path& FileName) {
 std::string GetFileSizeText(const std::filesystem::path& FileName) {
     TFileFacts facts;
     std::error_code ec;
-    if (!ReadFileFacts(FileName, facts, ec)) return ErrnoText(ec.value());
+    if (!ReadFileFacts(FileName, facts, ec)) return ec.message();
     return std::to_string(facts.nSize & 0xFFFFFFFFull);
 }
 
