@@ -11,6 +11,10 @@ struct TVantixVersionFile {
     std::string strProduct;  // the edition the file belongs to; empty: every edition
     uint32_t nFileSize = 0;  // bytes of the package; 0: the service gave no size
     bool bInstall = false;
+    // Lower-case hexadecimal SHA-256 of the unpacked file and of the package;
+    // empty when the document gives none (a signed document must).
+    std::string strSha256;
+    std::string strPackageSha256;
 };
 
 // Entries are allocated one by one and owned by the list that holds them.
@@ -20,6 +24,15 @@ using PVantixVersionFile = std::unique_ptr<TVantixVersionFile>;
 struct TVantixVersionChange {
     std::string strText;
     std::vector<std::string> arProducts;  // empty when the entry names none
+};
+
+// The query a signed document says it answers: the product word, the channel
+// path and the locale segment of its URL (e.g. "orladesk", "alpha/to/stable",
+// "pt-br_x64"). Empty when the document does not say.
+struct TVantixVersionAnswers {
+    std::string strProduct;
+    std::string strChannel;
+    std::string strLocale;
 };
 
 // A release as the version service describes it. Move-only: it owns its files.
@@ -34,4 +47,6 @@ struct TVantixVersion {
     bool bBugVersion = false;
     bool bIsLatest = false;
     std::vector<std::string> arProducts;
+    TVantixVersionAnswers Answers;
+    std::string strExpires;  // UTC, RFC 3339, as written; empty when not given
 };

@@ -138,6 +138,22 @@ TVantixVersionChange ReadChange(const element& entry, TRawChangeNumbers& numbers
     }
 }
 
+// The value of an optional text key; "" when missing or not a string.
+std::string OptionalString(const object& obj, std::string_view key) {
+    element value;
+    std::string_view text;
+    if (FindKey(obj, key, value) && value.get_string().get(text) == simdjson::SUCCESS) return std::string(text);
+    return "";
+}
+
+// What a signed document says it answers; each part "" when not given.
+TVantixVersionAnswers ReadAnswers(const object& top) {
+    element value;
+    object answers;
+    if (!FindKey(top, "answers", value) || value.get_object().get(answers) != simdjson::SUCCESS) return {};
+    return {OptionalString(answers, "product"), OptionalString(answers, "channel"), OptionalString(answers, "locale")};
+}
+
 PVantixVersionFile ReadFile(const element& entry, size_t index) {
     const std::string where = "files[" + std::to_string(index) + "]";
     object obj;
@@ -154,9 +170,9 @@ PVantixVersionFile ReadFile(const element& entry, size_t index) {
     bool bInstall = false;
     if (FindKey(obj, "install", value) && value.get_bool().get(bInstall) == simdjson::SUCCESS)
         file->bInstall = bInstall;
-    std::string_view product;
-    if (FindKey(obj, "product", value) && value.get_string().get(product) == simdjson::SUCCESS)
-        file->strProduct = std::string(product);
+    file->strProduct = OptionalString(obj, "product");
+    file->strSha256 = OptionalString(obj, "sha256");
+    file->strPackageSha256 = OptionalString(obj, "package_sha256");
     return file;
 }
 
@@ -189,6 +205,9 @@ void ReadVersionDocument(std::string_view json, TVantixVersion& out) {
             out.arProducts.clear();  // optional: unreadable means empty
         }
     }
+
+    out.Answers = ReadAnswers(top);
+    out.strExpires = OptionalString(top, "expires");
 
     out.arChanges.clear();
     TRawChangeNumbers numbers(padded);

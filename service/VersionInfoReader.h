@@ -22,10 +22,12 @@ public:
 // - Whole numbers must be JSON integers (no fraction or exponent) in the
 //   field's range; a number written as a JSON string is refused, like any other
 //   wrong type.
-// - Optional keys (a file's "size", "install" and "product", the top-level
-//   "products") take their default when missing or unreadable: a "size" that is
-//   not a whole number from 0 to 4294967295 reads as 0 (the download then takes
-//   any length), a "product" that is not a string as "for every edition".
+// - Optional keys (a file's "size", "install", "product", "sha256" and
+//   "package_sha256", the top-level "products", "answers" and "expires")
+//   take their default when missing or unreadable: a "size" that is not a
+//   whole number from 0 to 4294967295 reads as 0 (the download then takes any
+//   length), a "product" that is not a string as "for every edition", a text
+//   of a signed release as "" (which its checks then refuse).
 //   Required keys that are missing or unreadable fail the query.
 // - A change entry that is a number keeps its text exactly as written ("1.50").
 //
