@@ -57,6 +57,7 @@ TEngineEnvironment EngineEnvironment(const TCommandLine& cmd) {
     env.strLocalInstallerVersion =
         std::to_string(VX_PRODUCT_VERSION_MAJOR) + "." + std::to_string(VX_PRODUCT_VERSION_MINOR);
     env.bX64 = Is64BitWindows();
+    env.releaseKeys = TReleaseKeys(edition::strReleasePublicKeys());
     return env;
 }
 

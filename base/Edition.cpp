@@ -21,4 +21,9 @@ std::string strInstallerDownloadUrl() {
 }
 std::string strErrorReportUrl() { return FromEnvironment("ORLADESK_ERROR_REPORT_URL", defaultErrorReportUrl); }
 std::string strContractUrl() { return FromEnvironment("ORLADESK_CONTRACT_URL", defaultContractUrl); }
+// An empty variable falls back to the build's keys: it can never switch
+// verification off.
+std::string strReleasePublicKeys() {
+    return FromEnvironment("ORLADESK_RELEASE_PUBLIC_KEYS", defaultReleasePublicKeys);
+}
 }  // namespace edition

@@ -82,6 +82,15 @@ constexpr TTranslatedText kUnexpectedError{
     "Ocurrió un error inesperado al realizar la instalación. Intente reiniciar el proceso o comuníquese con "
     "Corvane.\r\nCuando se comunique con soporte, proporcione el siguiente código: "};
 
+constexpr TTranslatedText kReleaseNotVerified{
+    "A versão recebida do servidor não pôde ser verificada e a instalação foi interrompida. Por favor, tente "
+    "novamente mais tarde ou entre em contato com a Corvane.\r\nAo contatar o suporte, forneça o seguinte código de "
+    "identificação: ",
+    "The release received from the server could not be verified, so the installation was stopped. Please try again "
+    "later or contact Corvane.\r\nWhen contacting the support, please provide the following code: ",
+    "La versión recibida del servidor no pudo ser verificada y la instalación se detuvo. Intente nuevamente más "
+    "tarde o comuníquese con Corvane.\r\nCuando se comunique con soporte, proporcione el siguiente código: "};
+
 constexpr TTranslatedText kStarting{"Iniciando...", "Getting Started...", "Iniciando..."};
 constexpr TTranslatedText kFinishing{"Finalizando...", "Finishing...", "Finalizando..."};
 
@@ -257,6 +266,7 @@ std::string txtInstallError = kInstallError.strPortuguese;
 std::string txtSslOutdated = kSslOutdated.strPortuguese;
 std::string txtWindowsOutdated = kWindowsOutdated.strPortuguese;
 std::string txtUnexpectedError = kUnexpectedError.strPortuguese;
+std::string txtReleaseNotVerified = kReleaseNotVerified.strPortuguese;
 
 void TranslateEngineTexts(uint8_t language) {
     if (language != lngEnglish && language != lngSpanish) return;
@@ -267,6 +277,7 @@ void TranslateEngineTexts(uint8_t language) {
     AssignIfChanged(txtSslOutdated, Pick(kSslOutdated, language));
     AssignIfChanged(txtWindowsOutdated, Pick(kWindowsOutdated, language));
     AssignIfChanged(txtUnexpectedError, Pick(kUnexpectedError, language));
+    AssignIfChanged(txtReleaseNotVerified, Pick(kReleaseNotVerified, language));
 }
 
 void TranslateNameFrameTexts(uint8_t language) {

@@ -54,8 +54,11 @@ extern std::string txtInstallError;     // retry text: first failed extraction
 extern std::string txtSslOutdated;
 extern std::string txtWindowsOutdated;
 extern std::string txtUnexpectedError;  // ends with ": ", the support code follows it
+// Aborted frame of a release that failed its signature or hash checks; ends
+// with ": " like txtUnexpectedError.
+extern std::string txtReleaseNotVerified;
 
-// 1 English, 2 Spanish; any other value leaves the seven engine texts as they
+// 1 English, 2 Spanish; any other value leaves the eight engine texts as they
 // are. A text is only stored when its content differs, so once the texts are set
 // for the run's language a later call (after a retry, with workers of the earlier
 // set-up still reading) writes nothing.

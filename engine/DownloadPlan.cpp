@@ -10,7 +10,7 @@ namespace {
 // value the progress figures have always used (0.200000003 when widened).
 constexpr float kExtractionWeight = 0.2f;
 
-PFileToDownload MakeRecord(const TVantixVersionFile& file, const std::string& serverUrl) {
+PFileToDownload MakeRecord(const TVantixVersionFile& file, const std::string& serverUrl, bool bCheckHashes) {
     auto record = std::make_unique<TFileToDownload>();
     record->strFileUrl = serverUrl + "/files/" + file.strMD5;
     record->nDownloadSize = file.nFileSize;
@@ -18,6 +18,10 @@ PFileToDownload MakeRecord(const TVantixVersionFile& file, const std::string& se
     size_t slash = file.strFile.find_last_of('\\');
     record->strFilePath = slash == std::string::npos ? "" : file.strFile.substr(0, slash + 1);
     record->strFileName = slash == std::string::npos ? file.strFile : file.strFile.substr(slash + 1);
+    if (bCheckHashes) {
+        record->strPackageSha256 = file.strPackageSha256;
+        record->strFileSha256 = file.strSha256;
+    }
     return record;
 }
 
@@ -26,11 +30,11 @@ bool IsTopLevelDll(const std::string& file) { return IsLibraryFileName(file) && 
 }  // namespace
 
 TDownloadPlan BuildDownloadPlan(const TVantixVersion& version, const std::string& productCode,
-                                const std::string& serverUrl) {
+                                const std::string& serverUrl, bool bCheckHashes) {
     TDownloadPlan plan;
     for (const auto& file : version.lstFiles) {
         if (file->strProduct.empty() || file->strProduct == productCode) {
-            plan.lstRecords.push_back(MakeRecord(*file, serverUrl));
+            plan.lstRecords.push_back(MakeRecord(*file, serverUrl, bCheckHashes));
             plan.nDownloadSize += file->nFileSize;
         }
         if (IsTopLevelDll(file->strFile)) plan.lstKeepDlls.push_back(file->strFile);

@@ -26,9 +26,11 @@ struct TDownloadPlan {
 
 // Builds the plan. A file belongs to this product when its product is empty or
 // equals `productCode` exactly. A release without a file for this product has
-// no unpacking share (it finishes at once instead of dividing by zero).
+// no unpacking share (it finishes at once instead of dividing by zero). With
+// `bCheckHashes` (a signed release) each record carries the SHA-256 of its
+// package and file to be checked.
 TDownloadPlan BuildDownloadPlan(const TVantixVersion& version, const std::string& productCode,
-                                const std::string& serverUrl);
+                                const std::string& serverUrl, bool bCheckHashes = false);
 
 // "a.b.c.d"
 std::string DottedVersion(const TVantixVersion& version);

@@ -4,14 +4,17 @@
 #include <filesystem>
 #include <utility>
 
+#include "base/ExitCode.h"
+#include "base/Texts.h"
 #include "diagnostics/ExceptionObject.h"
 #include "diagnostics/Log.h"
 #include "platform/PathJoin.h"
 #include "workers/DownloadThread.h"
 #include "workers/ExtractThread.h"
+#include "workers/RetryPolicy.h"
 
 TDownloadRun::TDownloadRun(IMessageTarget& window, const std::atomic<TCmdInstallType>& cmdInstall,
-                           std::function<void()> fnPostAbortFrame, uint64_t nFixedPackageBudget)
+                           std::function<void(const std::string&)> fnPostAbortFrame, uint64_t nFixedPackageBudget)
     : m_Window(window),
       m_CmdInstall(cmdInstall),
       m_fnPostAbortFrame(std::move(fnPostAbortFrame)),
@@ -21,6 +24,18 @@ TDownloadRun::TDownloadRun(IMessageTarget& window, const std::atomic<TCmdInstall
 }
 
 TDownloadRun::~TDownloadRun() { StopWorkers(); }
+
+void TDownloadRun::AbortUnexpectedError() { m_fnPostAbortFrame(txtUnexpectedError); }
+
+// Unattended, the caller learns it from the exit code; in the window the run
+// stays suspended behind the aborted frame, which offers no retry: asking the
+// same server again would get the same release.
+void TDownloadRun::RefuseRelease(const std::string& text) {
+    AppendLog("TDownloadRun.RefuseRelease: Release not verified: " + text);
+    TExceptionObject::SilentException("Release not verified: " + text);
+    if (m_CmdInstall.load() != citNone) return TRetryPolicy::EndUnattended(m_Window, ecUnexpected);
+    if (!SuspendInstallation()) m_fnPostAbortFrame(txtReleaseNotVerified);
+}
 
 void TDownloadRun::SetInstallPath(const std::string& path) {
     std::lock_guard lock(m_csTarget);

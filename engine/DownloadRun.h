@@ -27,10 +27,10 @@ class TExtractThread;
 class TDownloadRun final : public IWorkerHost {
 public:
     // `cmdInstall` is the engine's unattended mode, read as it is when asked.
-    // `fnPostAbortFrame` shows the aborted frame. A `nFixedPackageBudget` of 0
+    // `fnPostAbortFrame` shows the aborted frame with a text. A `nFixedPackageBudget` of 0
     // lets each release's plan set the budget.
     TDownloadRun(IMessageTarget& window, const std::atomic<TCmdInstallType>& cmdInstall,
-                 std::function<void()> fnPostAbortFrame, uint64_t nFixedPackageBudget);
+                 std::function<void(const std::string&)> fnPostAbortFrame, uint64_t nFixedPackageBudget);
     ~TDownloadRun() override;
     TDownloadRun(const TDownloadRun&) = delete;
     TDownloadRun& operator=(const TDownloadRun&) = delete;
@@ -76,7 +76,10 @@ public:
     void IncrementValidatedCount() override { m_Queues.IncrementValidatedCount(); }
     void DecrementWorkerActiveCount() override { m_Queues.DecrementWorkerActiveCount(); }
     void AddFailedMd5Info(const std::string& info) override;
-    void AbortUnexpectedError() override { m_fnPostAbortFrame(); }
+    void AbortUnexpectedError() override;
+    void RefuseRelease(const TReleaseRefused& refusal) override { RefuseRelease(refusal.Text()); }
+    // The same for the text of a refused version document.
+    void RefuseRelease(const std::string& text);
     bool bInstallSuspended() const override { return m_bInstallationSuspended.load(); }
     bool SuspendInstallation() override { return m_bInstallationSuspended.exchange(true); }
     void SetMd5Failed() override { m_bMd5ValidationFailed.store(true); }
@@ -94,7 +97,7 @@ private:
 
     IMessageTarget& m_Window;
     const std::atomic<TCmdInstallType>& m_CmdInstall;
-    std::function<void()> m_fnPostAbortFrame;
+    std::function<void(const std::string&)> m_fnPostAbortFrame;
     const bool m_bFixedPackageBudget;
 
     mutable std::mutex m_csProxy;  // workers read the settings while the engine may replace them

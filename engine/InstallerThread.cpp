@@ -14,6 +14,7 @@
 #include "engine/InstallationFinish.h"
 #include "engine/Registration.h"
 #include "engine/SelfUpdateCheck.h"
+#include "platform/FileVersion.h"
 #include "platform/ThreadName.h"
 #include "service/HttpClient.h"
 #include "service/VersionClient.h"
@@ -47,7 +48,8 @@ TInstallerThread::TInstallerThread(IMessageTarget& mainHandle, TEngineEnvironmen
       m_Environment(std::move(environment)),
       m_Target(m_Environment.pathAppData),
       m_Run(
-          m_MainHandle, m_CmdInstall, [this] { PostAbortMessages(); }, m_Environment.nPackageBudget) {
+          m_MainHandle, m_CmdInstall, [this](const std::string& text) { PostAbortMessages(text); },
+          m_Environment.nPackageBudget) {
     if (!m_Environment.placementFs) m_Environment.placementFs = std::make_shared<TPlacementFileSystem>();
     m_Run.SetInstallPath(m_Target.InstallPath());
 }
@@ -108,6 +110,7 @@ void TInstallerThread::Execute() {
         m_strIdentifier = m_Environment.fnMachineIdHex() + "_" + IdentifierTime();
         AppendLog("TInstallerThread.Execute: Identifier=" + m_strIdentifier);
         AppendLog("TInstallerThread.Execute: OS=" + m_Environment.fnOsDescription());
+        LogReleaseKeys();
         m_NetHttpClient = std::make_unique<THttpClient>();
         // The self-update check must not hold a cancelled run either.
         m_NetHttpClient->SetAbortCheck([this] { return m_Run.bInstallSuspended(); });
@@ -130,6 +133,14 @@ void TInstallerThread::Execute() {
         }
     }
     m_NetHttpClient.reset();
+}
+
+void TInstallerThread::LogReleaseKeys() {
+    const TReleaseKeys& keys = m_Environment.releaseKeys;
+    if (!keys.Enforced()) return AppendLog("TInstallerThread.Execute: Releases are not signed by this edition");
+    for (const std::string& entry : keys.Unusable())
+        AppendLog("TInstallerThread.Execute: Release key \"" + entry + "\" is not a base64 Ed25519 key; ignored");
+    AppendLog("TInstallerThread.Execute: Releases must be signed");
 }
 
 // A failed handler never ends the engine: the run is aborted and the loop goes on.
@@ -299,6 +310,9 @@ void TInstallerThread::WMSetupDownloads() {
     // not start a run on what that step left: only a retry resumes.
     if (m_Run.bInstallSuspended()) return AppendLog("TInstallerThread.WMSetupDownloads: the run is stopped");
     TranslateEngineTexts(GetLanguage());
+    TVantixVersion version;
+    if (!ReadRelease(version)) return;
+    // Only a release that was read (and, when signed, verified) may change the installation.
     TFilePlacement placement(*m_Environment.placementFs, m_Target.CompanyFolder());
     if (!m_Run.IsNewInstall()) {
         placement.DeleteInterruptedPartFiles(TempDownloadPath());
@@ -306,10 +320,9 @@ void TInstallerThread::WMSetupDownloads() {
         AppendLog(std::string("TInstallerThread.WMSetupDownloads:: Delete database folder = ") +
                   (deleted ? "-1" : "0"));
     }
-    TVantixVersion version;
-    if (!ReadRelease(version)) return;
 
-    TDownloadPlan plan = BuildDownloadPlan(version, edition::strProductCode, m_Environment.strServerUrl);
+    TDownloadPlan plan = BuildDownloadPlan(version, edition::strProductCode, m_Environment.strServerUrl,
+                                           m_Environment.releaseKeys.Enforced());
     const size_t count = plan.lstRecords.size();
     size_t downloads = 4, extracts = 3;
     if (TCommandLine(m_Environment.lstCommandLine).SingleThreaded()) {
@@ -337,15 +350,34 @@ bool TInstallerThread::ReadRelease(TVantixVersion& version) {
     query.strSuffix = "pt-br";
     query.bX64 = m_Environment.bX64;
     query.fnShouldAbort = [this] { return m_Run.bInstallSuspended(); };
+    query.Trust.Keys = m_Environment.releaseKeys;
+    if (query.Trust.Keys.Enforced() && !m_Run.IsNewInstall()) query.Trust.strInstalledVersion = InstalledVersion();
     std::string text;
     int32_t lastError = 0;
     if (!GetVersionInfo(query, version, text, lastError, &proxy)) {
-        VersionQueryFailed(text);
+        if (lastError == kReleaseRefused) {
+            m_Run.RefuseRelease(text);
+        } else {
+            VersionQueryFailed(text);
+        }
         return false;
     }
     AppendLog("TInstallerThread.WMSetupDownloads: " + text);
     m_nVersionQueryFailures = 0;
     return true;
+}
+
+// An update or repair must not go below the installed program's version.
+std::string TInstallerThread::InstalledVersion() const {
+    const std::string exe = InstallPath() + edition::strProductExeName;
+    const std::optional<TFileVersion> version = ReadPeFileVersion(exe);
+    if (!version) {
+        AppendLog("TInstallerThread.WMSetupDownloads: No version readable from " + exe +
+                  "; the release is not held to one");
+        return "";
+    }
+    return std::to_string(version->nMajor) + "." + std::to_string(version->nMinor) + "." +
+           std::to_string(version->nRelease) + "." + std::to_string(version->nBuild);
 }
 
 void TInstallerThread::PostProgressText() {
@@ -435,7 +467,7 @@ void TInstallerThread::WMRunVantix() {
 
 void TInstallerThread::VerifyInstallerUpdate() {
     if (::VerifyInstallerUpdate(*m_NetHttpClient, m_Environment.strInstallerVersionUrl + "version.txt",
-                                m_Environment.strLocalInstallerVersion))
+                                m_Environment.strLocalInstallerVersion, m_Environment.releaseKeys))
         m_MainHandle.Post(WM_SET_INSTALLER_HAS_UPDATE);
 }
 
@@ -450,13 +482,13 @@ void TInstallerThread::WMAbortInstallation() {
     } catch (const std::exception& e) {
         AppendLog(std::string("TInstallerThread.WMAbortInstallation: Except: ") + e.what());
     }
-    PostAbortMessages();
+    PostAbortMessages(txtUnexpectedError);
 }
 
-void TInstallerThread::PostAbortMessages() {
+void TInstallerThread::PostAbortMessages(const std::string& text) {
     TMessage abort;
     abort.message = WM_SET_ABORT_MSG;
-    abort.text = txtUnexpectedError;
+    abort.text = text;
     abort.text2 = m_strIdentifier;
     m_MainHandle.Post(std::move(abort));
     m_MainHandle.Post(WM_CHANGE_VISIBLE_FRAME, fiAborted);

@@ -19,6 +19,7 @@
 #include "platform/RegistryHive.h"
 #include "platform/ThreadMessageQueue.h"
 #include "service/ProxySettings.h"
+#include "service/ReleaseKeys.h"
 #include "service/VantixVersion.h"
 
 class THttpClient;
@@ -35,6 +36,7 @@ struct TEngineEnvironment {
     std::string strInstallerVersionUrl;    // folder of the installer's version.txt
     std::string strLocalInstallerVersion;  // "major.minor" of this installer
     bool bX64 = true;                      // ask for the 64-bit release
+    TReleaseKeys releaseKeys;              // none: releases are taken unsigned
     // The file operations of placement; the real file system when empty.
     std::shared_ptr<IPlacementFileSystem> placementFs;
     // Test knobs: how long the progress loop sleeps between reports, and a
@@ -97,6 +99,7 @@ private:
     void LogMessage(const TMessage& msg);
     void Dispatch(TMessage& msg);
     void HandleFailure(const TMessage& msg, const std::exception& e);
+    void LogReleaseKeys();
 
     // Start-up and target
     void WMSetProxyConfig(TMessage& msg);
@@ -110,6 +113,7 @@ private:
     // Download run
     void WMSetupDownloads();
     bool ReadRelease(TVantixVersion& version);
+    std::string InstalledVersion() const;
     void VersionQueryFailed(const std::string& text);
     void WMStartDownloadThreads();
     void WMStartExtractThreads();
@@ -123,7 +127,7 @@ private:
     void VerifyInstallerUpdate();
     // Abort
     void WMAbortInstallation();
-    void PostAbortMessages();
+    void PostAbortMessages(const std::string& text);
     void PostStartingText();
     void PostProgressText();
     std::string InstallPath() const { return m_Run.InstallPath(); }

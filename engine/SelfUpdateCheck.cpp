@@ -8,6 +8,8 @@
 
 #include "diagnostics/Log.h"
 #include "service/HttpClient.h"
+#include "service/ReleaseKeys.h"
+#include "service/VersionClient.h"
 
 namespace {
 
@@ -45,6 +47,12 @@ int64_t VersionValue(const std::string& version) {
     return int64_t{PieceValue(pieces[0])} * 256 + PieceValue(pieces[1]);
 }
 
+bool VersionFileVerified(THttpClient& client, const std::string& strUrl, const std::string& content,
+                         const TReleaseKeys& keys) {
+    const std::string signature = GetURLAsString(client, strUrl + ".sig", kMaxSignatureFileSize);
+    return keys.Verifies(content, signature);
+}
+
 }  // namespace
 
 std::string GetURLAsString(THttpClient& client, const std::string& strUrl, uint64_t nMaxBytes) {
@@ -74,11 +82,16 @@ bool InstallerHasUpdate(const std::string& strLocal, const std::string& strServe
 }
 
 bool VerifyInstallerUpdate(THttpClient& client, const std::string& strVersionFileUrl,
-                           const std::string& strLocalVersion) {
+                           const std::string& strLocalVersion, const TReleaseKeys& keys) {
     try {
         client.SetTransferDeadline(kVersionFileDeadline);
         const std::string server = GetURLAsString(client, strVersionFileUrl, kMaxVersionFileBytes);
         client.SetTransferDeadline({});
+        if (!server.empty() && keys.Enforced() && !VersionFileVerified(client, strVersionFileUrl, server, keys)) {
+            AppendLog("VerifyInstallerUpdate: Refused=\"signature\" Reason=\"" + strVersionFileUrl +
+                      " is not signed by a trusted key\"; no newer installer is offered");
+            return false;
+        }
         std::string local;
         bool bHasUpdate = false;
         if (!server.empty()) {

@@ -4,6 +4,7 @@
 #include <string>
 
 class THttpClient;
+class TReleaseKeys;
 
 // Whether a newer installer is published: the engine fetches the installer's
 // version file and compares its "major.minor" with its own. Engine thread (the
@@ -25,6 +26,8 @@ bool InstallerHasUpdate(const std::string& strLocal, const std::string& strServe
 // Fetches `strVersionFileUrl` (the address of "version.txt") and compares it
 // with `strLocalVersion` (the installer's own "major.minor"). True when the
 // window should be told that a newer installer exists. Never throws: a failure
-// is logged and answers false, so the installation goes on.
+// is logged and answers false, so the installation goes on. With enforced
+// `keys`, "<url>.sig" must hold a trusted signature of the file's exact bytes;
+// one that does not (or no signature) is logged and answers false too.
 bool VerifyInstallerUpdate(THttpClient& client, const std::string& strVersionFileUrl,
-                           const std::string& strLocalVersion);
+                           const std::string& strLocalVersion, const TReleaseKeys& keys);

@@ -4,6 +4,7 @@
 #include <stdexcept>
 
 #include "service/HttpClient.h"
+#include "service/ReleaseRefusal.h"
 #include "service/VersionInfoReader.h"
 
 const char* ChannelName(TVersionChannel channel) {
@@ -17,19 +18,23 @@ const char* ChannelName(TVersionChannel channel) {
     throw std::out_of_range("unknown release channel " + std::to_string(static_cast<int>(channel)));
 }
 
+std::string VersionChannelPath(const TVersionQuery& query) {
+    if (query.bMandatory) return ChannelName(query.FromChannel) + ("/" + query.strFromVersion + "/to/mandatory");
+    if (query.FromChannel == query.ToChannel)
+        return ChannelName(query.ToChannel) + ("/" + query.strFromVersion + "/to/latest");
+    return ChannelName(query.FromChannel) + ("/to/" + std::string(ChannelName(query.ToChannel)));
+}
+
+std::string VersionLocaleSegment(const TVersionQuery& query) {
+    std::string segment = query.strSuffix;
+    if (query.bDev) segment += "_dev";
+    if (query.bX64) segment += "_x64";
+    return segment;
+}
+
 std::string BuildVersionUrl(const TVersionQuery& query) {
-    const std::string root = query.strBaseUrl + "/version/" + query.strProduct + "/";
-    std::string url;
-    if (query.bMandatory)
-        url = root + ChannelName(query.FromChannel) + "/" + query.strFromVersion + "/to/mandatory";
-    else if (query.FromChannel == query.ToChannel)
-        url = root + ChannelName(query.ToChannel) + "/" + query.strFromVersion + "/to/latest";
-    else
-        url = root + ChannelName(query.FromChannel) + "/to/" + ChannelName(query.ToChannel);
-    url += "/" + query.strSuffix;
-    if (query.bDev) url += "_dev";
-    if (query.bX64) url += "_x64";
-    return url;
+    return query.strBaseUrl + "/version/" + query.strProduct + "/" + VersionChannelPath(query) + "/" +
+           VersionLocaleSegment(query);
 }
 
 namespace {
@@ -58,6 +63,17 @@ private:
 
 constexpr std::chrono::minutes kVersionDocumentDeadline{15};
 
+// Fetches the detached signature of `body` with the client that fetched it.
+void VerifySignature(THttpClient& client, const std::string& url, const std::string& body, const TReleaseKeys& keys) {
+    std::string signature;
+    const THttpResponse response = client.Get(url + ".sig", signature, kMaxSignatureFileSize);
+    if (response.nStatus == 404) throw TReleaseRefused(refusal::kSignature, "no signature at " + url + ".sig");
+    if (response.nStatus != 200)
+        throw std::runtime_error("Signature answer StatusCode=" + std::to_string(response.nStatus));
+    if (!keys.Verifies(body, signature))
+        throw TReleaseRefused(refusal::kSignature, "the signature at " + url + ".sig is not one of a trusted key");
+}
+
 std::string ExceptionText(const std::string& message, int32_t lastError, const std::string& text) {
     std::string result = "Exception=\"" + message + "\" LastErrorCode=" + std::to_string(lastError);
     return text.empty() ? result : result + " " + text;
@@ -66,7 +82,8 @@ std::string ExceptionText(const std::string& message, int32_t lastError, const s
 }  // namespace
 
 bool ReadVersionInfo(const std::string& url, TVantixVersion& version, std::string& text,
-                     const TProxySettings* proxy, int32_t& lastError, const std::function<bool()>& shouldAbort) {
+                     const TProxySettings* proxy, int32_t& lastError, const std::function<bool()>& shouldAbort,
+                     const TReleaseCheck* check) {
     text = "URL=\"" + url + "\"";
     lastError = 0;
     if (proxy != nullptr) text += " Proxy=True";
@@ -84,8 +101,14 @@ bool ReadVersionInfo(const std::string& url, TVantixVersion& version, std::strin
             text = "StatusCode=" + std::to_string(response.nStatus) + " " + text;
             return false;
         }
+        const bool bSigned = check != nullptr && check->Keys.Enforced();
+        if (bSigned) VerifySignature(client, url, body, check->Keys);
         ReadVersionDocument(body, version);
+        if (bSigned) CheckSignedRelease(version, *check, std::chrono::system_clock::now());
         return true;
+    } catch (const TReleaseRefused& e) {
+        lastError = kReleaseRefused;
+        text = e.Text() + " " + text;
     } catch (const THttpError& e) {
         lastError = e.IsTlsFailure() ? kSecureChannelFailure : e.CurlCode();
         text = ExceptionText(e.what(), lastError, text);
@@ -108,5 +131,7 @@ bool GetVersionInfo(const TVersionQuery& query, TVantixVersion& version, std::st
         text = ExceptionText(e.what(), lastError, "");
         return false;
     }
-    return ReadVersionInfo(url, version, text, proxy, lastError, query.fnShouldAbort);
+    TReleaseCheck check = query.Trust;
+    check.Expected = {query.strProduct, VersionChannelPath(query), VersionLocaleSegment(query)};
+    return ReadVersionInfo(url, version, text, proxy, lastError, query.fnShouldAbort, &check);
 }

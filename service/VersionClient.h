@@ -4,6 +4,7 @@
 #include <string>
 
 #include "service/ProxySettings.h"
+#include "service/SignedRelease.h"
 #include "service/VantixVersion.h"
 
 // Release channels, in the service's order.
@@ -27,6 +28,9 @@ struct TVersionQuery {
     // Asked while the document comes in: true ends the query as a failure, so
     // that stopping the run need not wait for a slow or silent server.
     std::function<bool()> fnShouldAbort;
+    // The signing keys and the installed version; GetVersionInfo fills in
+    // what the query itself answers.
+    TReleaseCheck Trust;
 };
 
 // The query URL, nothing escaped; the first form that applies wins:
@@ -36,10 +40,20 @@ struct TVersionQuery {
 // <from> and <to> are channel words; <last> is the suffix, then "_dev" when
 // bDev, then "_x64" when bX64.
 std::string BuildVersionUrl(const TVersionQuery& query);
+// The parts of that URL a signed document names as the query it answers: the
+// segments between the product and the last one, and the last one.
+std::string VersionChannelPath(const TVersionQuery& query);
+std::string VersionLocaleSegment(const TVersionQuery& query);
 
 // The last-error value that tells the caller the secure channel failed (the
 // value callers show a certificate message for).
 constexpr int32_t kSecureChannelFailure = 12175;
+// The last-error value of a release that failed the checks of a signed
+// release: not a failure to ask again, but one to stop at.
+constexpr int32_t kReleaseRefused = -2;
+
+// The largest signature file read: one line of base64 of 64 bytes.
+constexpr uint64_t kMaxSignatureFileSize = 1024;
 
 // The largest version document read. A real one lists a release's files in a
 // few kilobytes; a server that sends more is broken or hostile, and holding
@@ -55,14 +69,21 @@ constexpr uint64_t kMaxVersionDocumentSize = 16ull << 20;
 // other than 200, "StatusCode=<n> " in front; on a failure, "Exception=\"<message>\"
 // LastErrorCode=<n> " in front.
 // lastError: 0 unless a failure was raised; then kSecureChannelFailure for a TLS
-// failure, the CURLcode for any other failure of the HTTP request, and 0 for a
-// body that is not a usable release description.
+// failure, the CURLcode for any other failure of the HTTP request, 0 for a
+// body that is not a usable release description, and kReleaseRefused (with
+// text starting "Refused=\"<reason>\" Reason=\"<what>\" ") for a release
+// refused by `check`.
+// check: when given and its keys are enforced, "<url>.sig" is fetched with the
+// same client and verified over the body's exact bytes before it is parsed
+// (a 404 counts as no signature), then the document is held to
+// CheckSignedRelease.
 // proxy: nullptr means no proxy; a record with an empty host also goes direct.
 // Its scheme counts: a "socks5" proxy is spoken to as SOCKS.
 bool ReadVersionInfo(const std::string& url, TVantixVersion& version, std::string& text,
                      const TProxySettings* proxy, int32_t& lastError,
-                     const std::function<bool()>& shouldAbort = {});
+                     const std::function<bool()>& shouldAbort = {}, const TReleaseCheck* check = nullptr);
 
-// BuildVersionUrl, then ReadVersionInfo; text is emptied on entry.
+// BuildVersionUrl, then ReadVersionInfo with the query's Trust, expecting the
+// query's product, channel path and locale segment; text is emptied on entry.
 bool GetVersionInfo(const TVersionQuery& query, TVantixVersion& version, std::string& text,
                     int32_t& lastError, const TProxySettings* proxy);

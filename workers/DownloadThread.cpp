@@ -11,6 +11,7 @@
 #include "diagnostics/ExceptionObject.h"
 #include "diagnostics/Log.h"
 #include "platform/PathJoin.h"
+#include "platform/Sha256Digest.h"
 #include "workers/FileHashing.h"
 #include "workers/RetryPolicy.h"
 
@@ -121,6 +122,7 @@ void TDownloadThread::ProcessItem(PFileToDownload& item) {
         return;
     }
     if (outcome.Response && outcome.Response->nStatus == 200) {
+        if (!PackageHashMatches(*item)) return;
         const int64_t nSize = item->nDownloadSize;
         // Queued before it is counted, and before this worker stops counting
         // itself active, so the end of the run can never be seen too early.
@@ -131,6 +133,19 @@ void TDownloadThread::ProcessItem(PFileToDownload& item) {
     AppendLog("TDownloadThread: Failed to download File=" + item->strFileUrl +
               " HttpStatus=" + std::to_string(outcome.nLastStatus));
     HandleDownloadFailure(std::move(item));
+}
+
+// A signed release names the SHA-256 of each package: the package reader never
+// sees bytes that are not the release's. A mismatch is no network fault that
+// another try would mend (the size was right): the release is refused.
+bool TDownloadThread::PackageHashMatches(const TFileToDownload& item) {
+    if (item.strPackageSha256.empty()) return true;
+    const std::string actual = Sha256Hex(item.Stream->data);
+    if (actual == item.strPackageSha256) return true;
+    m_Host.RefuseRelease(TReleaseRefused(refusal::kPackageHash, "the package " + item.strFileUrl + " of " +
+                                                                    item.strFileName + " has SHA-256 " + actual +
+                                                                    ", the release says " + item.strPackageSha256));
+    return false;
 }
 
 bool TDownloadThread::InstalledFileIsCurrent(const TFileToDownload& item) {

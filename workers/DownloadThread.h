@@ -44,6 +44,8 @@ private:
 
     void ProcessItem(PFileToDownload& item);
     bool InstalledFileIsCurrent(const TFileToDownload& item);
+    // False when the package was refused (the host was told; the record goes).
+    bool PackageHashMatches(const TFileToDownload& item);
     TDownloadOutcome DownloadSingleFile(TFileToDownload& item);
     void HttpReceiveData(uint64_t nReadCount);
     void HandleDownloadFailure(PFileToDownload item);

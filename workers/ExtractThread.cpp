@@ -60,8 +60,11 @@ bool TExtractThread::ProcessItem(PFileToDownload item) {
         TUnpackOptions options;
         options.strFileName = item->strFileName;
         options.fnAccept = [&](const TUnpackedFile& file, const std::filesystem::path& part) {
-            return Md5Matches(file, part, *item);
+            if (!Md5Matches(file, part, *item)) return false;
+            CheckSha256(file, *item);
+            return true;
         };
+        options.bSha256 = !item->strFileSha256.empty();
         options.fnStopped = [this] { return Terminated(); };
         const TUnpackedFile unpacked = UnpackFirstEntry(
             item->Stream->data, target, kMaxUnpackedSize,
@@ -74,6 +77,10 @@ bool TExtractThread::ProcessItem(PFileToDownload item) {
         item.reset();
         m_Host.IncrementValidatedCount();
         return true;
+    } catch (const TReleaseRefused& e) {
+        // The file was never placed; the run ends here.
+        m_Host.RefuseRelease(e);
+        return m_Host.GetInstallType() == citNone;
     } catch (const EUnpackStopped& e) {
         // The run is being stopped: its queues go with it.
         AppendLog("TExtractThread.Execute: " + std::string(e.what()) + ", the worker is ending");
@@ -96,6 +103,14 @@ bool TExtractThread::Md5Matches(const TUnpackedFile& unpacked, const std::filesy
     AppendLog("TExtractThread.Execute: Invalid hash for " + info);
     m_Host.AddFailedMd5Info(info);
     return false;
+}
+
+// The file of a signed release must also have the SHA-256 it names; the
+// package was already verified, so a mismatch is the release's own fault.
+void TExtractThread::CheckSha256(const TUnpackedFile& unpacked, const TFileToDownload& item) {
+    if (item.strFileSha256.empty() || unpacked.strSha256 == item.strFileSha256) return;
+    throw TReleaseRefused(refusal::kFileHash, "the file " + item.strFilePath + item.strFileName + " has SHA-256 " +
+                                                  unpacked.strSha256 + ", the release says " + item.strFileSha256);
 }
 
 // The mismatching file was never placed. Unattended, the run goes on to its

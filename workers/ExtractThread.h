@@ -35,6 +35,8 @@ private:
     // Whether the unpacked file, still under its temporary name, is the
     // release's; a mismatch is logged and kept for the run's report.
     bool Md5Matches(const TUnpackedFile& unpacked, const std::filesystem::path& partPath, const TFileToDownload& item);
+    // Throws TReleaseRefused when the file of a signed release differs.
+    static void CheckSha256(const TUnpackedFile& unpacked, const TFileToDownload& item);
     void HandleMismatch(PFileToDownload item);
     void DownloadAgain(PFileToDownload item);
     void HandleCreateFailure(PFileToDownload item, const std::string& message, const std::string& target);

@@ -22,6 +22,11 @@ struct TFileToDownload {
     std::string strFileName;        // the file's name
     std::unique_ptr<TPackage> Stream;  // absent while queued for download
     uint32_t nRetries = 0;          // failed download tries so far
+    // Of a signed release: the SHA-256 (lower-case hex) the package must have
+    // before it is opened, and the unpacked file before it is placed. Empty:
+    // not checked.
+    std::string strPackageSha256;
+    std::string strFileSha256;
 };
 
 using PFileToDownload = std::unique_ptr<TFileToDownload>;

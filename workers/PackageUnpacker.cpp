@@ -4,12 +4,14 @@
 #include <cctype>
 #include <exception>
 #include <memory>
+#include <optional>
 #include <span>
 #include <thread>
 
 #include "diagnostics/Log.h"
 #include "platform/FileSystem.h"
 #include "platform/PathJoin.h"
+#include "platform/Sha256Digest.h"
 #include "workers/BlockPipe.h"
 #include "workers/DiskReservations.h"
 #include "workers/IoBuffer.h"
@@ -176,14 +178,18 @@ TUnpackedFile UnpackFirstEntry(const std::string& package, const std::filesystem
     TPartFile part(path, kPartFileSuffix, OutputPermissions(entry));
     // Hashing what is written spares reading the file back for its check.
     TMd5Digest digest;
+    std::optional<TSha256Digest> sha256;
+    if (options.bSha256) sha256.emplace();
     const uint64_t nWritten = UnpackData(*reader, nLimit, options.fnStopped, [&](const char* data, size_t size) {
         part.Write(data, size);
         room.Written(size);
         digest.Update(data, size);
+        if (sha256) sha256->Update(data, size);
     });
     if (entry.bSizeDeclared && nWritten != nLimit)
         throw std::runtime_error("Package entry " + entry.strName + " is shorter than its declared size");
     TUnpackedFile unpacked{path, digest.HexUpper()};
+    if (sha256) unpacked.strSha256 = sha256->HexLower();
     // Refused, the temporary file goes with `part`; nothing was replaced.
     unpacked.bPlaced = !options.fnAccept || options.fnAccept(unpacked, part.Name());
     if (unpacked.bPlaced) CommitPart(part, durability);

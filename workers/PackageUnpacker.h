@@ -23,6 +23,8 @@ struct TUnpackedFile {
     std::filesystem::path path;
     // 32 upper-case hexadecimal digits, computed while the file was written.
     std::string strMd5;
+    // 64 lower-case hexadecimal digits, likewise; only when asked for.
+    std::string strSha256;
     // False when the check refused the file: it was deleted and `path` (an
     // installed file, say) was left as it was.
     bool bPlaced = true;
@@ -40,6 +42,8 @@ struct TUnpackOptions {
     // Asked before each block: true throws EUnpackStopped, so that a cancel
     // need not wait for a large file to be unpacked whole.
     std::function<bool()> fnStopped;
+    // Whether to take the SHA-256 of the file too (a signed release).
+    bool bSha256 = false;
 };
 
 // The largest file a package may unpack to. The release tool writes no larger

@@ -6,6 +6,7 @@
 #include "base/CommandLine.h"
 #include "platform/MessageTarget.h"
 #include "service/ProxySettings.h"
+#include "service/ReleaseRefusal.h"
 #include "workers/FileToDownload.h"
 #include "workers/MemoryBudget.h"
 
@@ -33,6 +34,10 @@ public:
     virtual void AddFailedMd5Info(const std::string& info) = 0;
     // Posts the aborted frame; does not stop the workers.
     virtual void AbortUnexpectedError() = 0;
+    // A package or file failed the hashes of a signed release: the run stops
+    // where it is and says so (the log line, a silent report, then the exit
+    // code -1 unattended or the aborted frame in the window).
+    virtual void RefuseRelease(const TReleaseRefused& refusal) = 0;
 
     // The suspension flag: workers take no new records while it is set.
     virtual bool bInstallSuspended() const = 0;

@@ -11,6 +11,7 @@
 
 #include "engine/SelfUpdateCheck.h"
 #include "service/HttpClient.h"
+#include "service/ReleaseKeys.h"
 #include "support/LocalHttpServer.h"
 #include "support/LogCapture.h"
 
@@ -57,8 +58,9 @@ protected:
     LogCapture m_Log;
     LocalHttpServer m_Server;
     THttpClient m_Client;
+    TReleaseKeys m_Keys;  // none: the unsigned contract
 
-    bool Verify() { return VerifyInstallerUpdate(m_Client, m_Server.Url("/version.txt"), "1.81"); }
+    bool Verify() { return VerifyInstallerUpdate(m_Client, m_Server.Url("/version.txt"), "1.81", m_Keys); }
 };
 
 TEST_F(SelfUpdateFixture, NewerServerVersionIsAnnounced) {
@@ -152,7 +154,7 @@ TEST(SelfUpdateCheck, NoServerRaisesAfterTheThirdTry) {
     EXPECT_EQ(m_Log.CountContaining("TInstallerThread.GetURLAsString: NetHttpClient Exception: "), 3u);
     EXPECT_FALSE(m_Log.Contains("StatusCode="));
 
-    EXPECT_FALSE(VerifyInstallerUpdate(m_Client, url, "1.81"));
+    EXPECT_FALSE(VerifyInstallerUpdate(m_Client, url, "1.81", TReleaseKeys()));
     EXPECT_EQ(m_Log.CountContaining("VerifyInstallerUpdate: Exception = "), 1u);
 }
 

@@ -13,7 +13,7 @@ namespace {
 std::vector<std::string*> AllProcessWideTexts() {
     return {&txtNamePlaceholder, &txtFillName,        &txtNoSpaces,        &txtNameUsed,
             &txtInstalling,      &txtUpdating,        &txtCheckConnection, &txtInstallError,
-            &txtSslOutdated,     &txtWindowsOutdated, &txtUnexpectedError};
+            &txtSslOutdated,     &txtWindowsOutdated, &txtUnexpectedError, &txtReleaseNotVerified};
 }
 
 // The texts and the language value are process-wide: every test puts back what
@@ -111,6 +111,8 @@ TEST_F(TextsTest, EngineTextsStartPortugueseAndStayForLanguageZero) {
               "novamente.");
     EXPECT_TRUE(txtUnexpectedError.starts_with("Ocorreu um erro inesperado ao efetuar a instalação. "));
     EXPECT_TRUE(txtUnexpectedError.ends_with("forneça o seguinte código de identificação: "));
+    EXPECT_TRUE(txtReleaseNotVerified.starts_with("A versão recebida do servidor não pôde ser verificada"));
+    EXPECT_TRUE(txtReleaseNotVerified.ends_with("forneça o seguinte código de identificação: "));
 }
 
 TEST_F(TextsTest, EngineTextsInEnglish) {
@@ -127,6 +129,10 @@ TEST_F(TextsTest, EngineTextsInEnglish) {
     EXPECT_EQ(txtUnexpectedError,
               "An unexpected error occurred while performing the installation. Please try restarting the process "
               "or contact Corvane.\r\nWhen contacting the support, please provide the following code: ");
+    EXPECT_EQ(txtReleaseNotVerified,
+              "The release received from the server could not be verified, so the installation was stopped. Please "
+              "try again later or contact Corvane.\r\nWhen contacting the support, please provide the following "
+              "code: ");
 }
 
 TEST_F(TextsTest, EngineTextsInSpanish) {
@@ -139,6 +145,8 @@ TEST_F(TextsTest, EngineTextsInSpanish) {
               "uso y vuelva a intentarlo..");
     EXPECT_TRUE(txtSslOutdated.starts_with("Error de seguridad: Sus certificados SSL/TLS están desactualizados."));
     EXPECT_TRUE(txtUnexpectedError.ends_with("proporcione el siguiente código: "));
+    EXPECT_TRUE(txtReleaseNotVerified.starts_with("La versión recibida del servidor no pudo ser verificada"));
+    EXPECT_TRUE(txtReleaseNotVerified.ends_with("proporcione el siguiente código: "));
 }
 
 TEST_F(TextsTest, EngineTranslateIgnoresOtherValuesAndSwitchesBetweenTheTwoItKnows) {

@@ -40,6 +40,17 @@ void FakeWorkerHost::AddFailedMd5Info(const std::string& info) {
 
 void FakeWorkerHost::AbortUnexpectedError() { m_nAborts.fetch_add(1); }
 
+void FakeWorkerHost::RefuseRelease(const TReleaseRefused& refusal) {
+    SuspendInstallation();
+    std::lock_guard lock(m_csInfos);
+    m_lstRefusals.push_back(refusal.Reason());
+}
+
+std::vector<std::string> FakeWorkerHost::Refusals() const {
+    std::lock_guard lock(m_csInfos);
+    return m_lstRefusals;
+}
+
 std::string FakeWorkerHost::InstallPath() const {
     std::string path = m_InstallPath.string();
     if (path.empty() || path.back() != '/') path += '/';

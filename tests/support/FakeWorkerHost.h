@@ -26,6 +26,7 @@ public:
     void DecrementWorkerActiveCount() override;
     void AddFailedMd5Info(const std::string& info) override;
     void AbortUnexpectedError() override;
+    void RefuseRelease(const TReleaseRefused& refusal) override;
     bool bInstallSuspended() const override { return m_bSuspended.load(); }
     bool SuspendInstallation() override { return m_bSuspended.exchange(true); }
     void SetMd5Failed() override { m_bMd5Failed.store(true); }
@@ -46,6 +47,8 @@ public:
     void Resume() { m_bSuspended.store(false); }
     bool Md5Failed() const { return m_bMd5Failed.load(); }
     int AbortCount() const { return m_nAborts.load(); }
+    // The reasons of the refusals so far, in order.
+    std::vector<std::string> Refusals() const;
     std::vector<std::string> FailedMd5Infos() const;
     // The engine's view: both queues empty and no worker holding a record.
     bool Idle() const { return m_Queues.RunFinished(); }
@@ -64,6 +67,7 @@ private:
     std::atomic<int> m_nAborts{0};
     mutable std::mutex m_csInfos;
     std::vector<std::string> m_lstFailedMd5;
+    std::vector<std::string> m_lstRefusals;
 };
 
 // A record as the download set-up makes it.
