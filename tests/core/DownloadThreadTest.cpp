@@ -8,6 +8,7 @@
 #include "base/ExitCode.h"
 #include "base/MessageIds.h"
 #include "base/Texts.h"
+#include "platform/Sha256Digest.h"
 #include "support/FakeWorkerHost.h"
 #include "support/LocalHttpServer.h"
 #include "support/LogCapture.h"
@@ -254,6 +255,29 @@ TEST(DownloadThread, ATryThatFailsIsCountedAndTheNextOneCanSucceed) {
     EXPECT_EQ(fetched[0]->nRetries, 1u);
     EXPECT_EQ(run.log.CountContaining(kPrefix + "Try=1 ExpectedSize=5"), 1u);
     EXPECT_TRUE(run.host.Window().Frames().empty());
+}
+
+// A signed release's package must have its SHA-256 before anything opens it;
+// one that has not is refused at once, without another try.
+TEST(DownloadThread, APackageOfASignedReleaseIsCheckedBeforeItIsHandedOn) {
+    for (const bool bRight : {true, false}) {
+        SCOPED_TRACE(bRight ? "the package named" : "another package of the same size");
+        DownloadRun run;
+        run.server.Route("/files/" + kMd5, TReply{200, bRight ? "hello" : "jello"});
+        PFileToDownload record = MakeRecord(run.Url(), 5, kMd5);
+        record->strPackageSha256 = Sha256Hex("hello");
+        run.host.EnqueueItemForDownload(std::move(record));
+        run.Start();
+        ASSERT_TRUE(WaitUntil([&] {
+            return (bRight ? run.host.Queues().ExtractionCount() == 1 : !run.host.Refusals().empty()) &&
+                   run.host.Queues().ActiveWorkers() == 0;
+        }));
+        run.Stop();
+        EXPECT_EQ(run.host.Refusals(), bRight ? std::vector<std::string>{} : std::vector<std::string>{"package hash"});
+        EXPECT_EQ(run.server.HitCount("/files/" + kMd5), 1);
+        EXPECT_EQ(run.host.Queues().DownloadCount(), 0u);
+        EXPECT_EQ(run.host.PackageBudget().Held(), bRight ? 5u : 0u) << "a refused package lets go of its memory";
+    }
 }
 
 TEST(DownloadThread, TwoWorkersFailingTogetherPostOneRetryFrame) {

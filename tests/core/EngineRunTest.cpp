@@ -11,6 +11,7 @@
 #include "support/LogCapture.h"
 #include "support/RecordingTarget.h"
 #include "support/TestRelease.h"
+#include "support/TestSigningKey.h"
 #include "support/TestZip.h"
 #include "workers/ExtractThread.h"
 
@@ -35,8 +36,9 @@ protected:
     }
 
     void StartEngine(TCmdInstallType mode = citNone, const std::string& name = "") {
-        engine = std::make_unique<TInstallerThread>(
-            window, TestEngineEnvironment(hive, dir / "appdata", server.BaseUrl()));
+        TEngineEnvironment environment = TestEngineEnvironment(hive, dir / "appdata", server.BaseUrl());
+        environment.releaseKeys = releaseKeys;
+        engine = std::make_unique<TInstallerThread>(window, std::move(environment));
         engine->Start();
         engine->WaitStart();
         engine->SetUnnatendedValues(name, mode);
@@ -87,7 +89,16 @@ protected:
     TestRelease release{server};
     RecordingTarget window;
     std::unique_ptr<TInstallerThread> engine;
+    TReleaseKeys releaseKeys;  // none: the unsigned contract
 };
+
+// Every regular file below `folder` with its content.
+std::map<std::string, std::string> Snapshot(const std::filesystem::path& folder) {
+    std::map<std::string, std::string> files;
+    for (const auto& entry : std::filesystem::recursive_directory_iterator(folder))
+        if (entry.is_regular_file()) files[std::filesystem::relative(entry.path(), folder).string()] = ReadFileText(entry.path());
+    return files;
+}
 
 TEST_F(EngineRun, InteractiveInstallEndsOnTheDoneFrameWithEverythingInPlace) {
     release.Publish();
@@ -301,6 +312,76 @@ TEST_F(EngineRun, UnattendedRefusalsSetOneTwoAndThree) {
     ASSERT_TRUE(window.WaitForCount(WM_QUIT, 2, 30s));
     EXPECT_EQ(GetExitCode(), ecNameAlreadyInstalled);
     EXPECT_EQ(release.PackageRequests(), 0);
+}
+
+// ---- signed releases ----
+
+TEST_F(EngineRun, ASignedReleaseInstallsWithAnyOfTheTrustedKeys) {
+    TestSigningKey oldKey, newKey;
+    releaseKeys = TReleaseKeys(oldKey.PublicKeyBase64() + "," + newKey.PublicKeyBase64());
+    release.Publish("1.2.3.4", &newKey);
+    StartEngine(citInstall, "a");
+    ASSERT_TRUE(WaitForQuit());
+    EXPECT_EQ(GetExitCode(), 0);
+    EXPECT_EQ(ReadFileText(InstallFolder("a") / "bin/data.txt"), "some data");
+    EXPECT_EQ(server.HitCount(TestRelease::VersionPath() + ".sig"), 1);
+    EXPECT_TRUE(log.Contains("TInstallerThread.Execute: Releases must be signed"));
+}
+
+TEST_F(EngineRun, AReleaseSignedByAnotherKeyShowsItsAbortedFrameAndFetchesNothing) {
+    TestSigningKey trusted, other;
+    releaseKeys = TReleaseKeys(trusted.PublicKeyBase64());
+    release.Publish("1.2.3.4", &other);
+    InstallInteractively();
+    ASSERT_TRUE(WaitForFrame(fiAborted));
+    const auto aborts = window.Messages(WM_SET_ABORT_MSG);
+    ASSERT_EQ(aborts.size(), 1u);
+    EXPECT_EQ(aborts[0].text, txtReleaseNotVerified);
+    EXPECT_EQ(aborts[0].text2, engine->Identifier());
+    EXPECT_EQ(release.PackageRequests(), 0);
+    EXPECT_EQ(log.CountContaining("TDownloadRun.RefuseRelease: Release not verified: Refused=\"signature\" Reason=\""),
+              1u);
+    EXPECT_FALSE(std::filesystem::exists(InstallFolder() / "a.dll"));
+}
+
+// The refusal comes before anything of the installation is touched: the user
+// data is not even set aside.
+TEST_F(EngineRun, AnExpiredReleaseEndsAnUpdateWithMinus1AndChangesNothing) {
+    release.Publish();
+    StartEngine(citInstall, "a");
+    ASSERT_TRUE(WaitForQuit());
+    ASSERT_EQ(GetExitCode(), 0);
+    engine.reset();
+    WriteFileText(InstallFolder("a") / "database/desktops/mine.json", "the user's own");
+    const auto before = Snapshot(InstallFolder("a"));
+    const int fetched = release.PackageRequests();
+
+    TestSigningKey key;
+    releaseKeys = TReleaseKeys(key.PublicKeyBase64());
+    release.Add("a.dll", "library a, version 2");
+    release.Publish("1.2.3.5", &key, "2020-01-01T00:00:00Z");
+    StartEngine(citUpdate, "a");
+    ASSERT_TRUE(window.WaitForCount(WM_QUIT, 2, 30s));
+    EXPECT_EQ(GetExitCode(), ecUnexpected);
+    EXPECT_EQ(Snapshot(InstallFolder("a")), before);
+    EXPECT_EQ(release.PackageRequests(), fetched);
+    EXPECT_EQ(log.CountContaining("TDownloadRun.RefuseRelease: Release not verified: Refused=\"expired\""), 1u);
+}
+
+TEST_F(EngineRun, UnattendedInstallOfAPackageThatFailsItsHashPlacesAndRegistersNothing) {
+    TestSigningKey key;
+    releaseKeys = TReleaseKeys(key.PublicKeyBase64());
+    release.Publish("1.2.3.4", &key);
+    const std::string other = MakeTestZip({{"data.txt", "some datX"}});
+    ASSERT_EQ(other.size(), release.Package("bin\\data.txt").size());
+    server.Route(release.PackagePath("bin\\data.txt"), TReply{200, other});
+    StartEngine(citInstall, "a");
+    ASSERT_TRUE(WaitForQuit());
+    EXPECT_EQ(GetExitCode(), ecUnexpected);
+    EXPECT_FALSE(std::filesystem::exists(InstallFolder("a") / "a.dll"));
+    EXPECT_FALSE(hive->KeyExists("Software\\Corvane\\OrlaDesk_a"));
+    EXPECT_EQ(log.CountContaining("TDownloadRun.RefuseRelease: Release not verified: Refused=\"package hash\""), 1u);
+    EXPECT_EQ(log.CountContaining("TExtractThread: Extracting=data.txt"), 0u) << "never opened";
 }
 
 TEST_F(EngineRun, RegistrationFailureIsReportedNotCalledDone) {

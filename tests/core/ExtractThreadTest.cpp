@@ -10,6 +10,7 @@
 #include "base/ExitCode.h"
 #include "base/MessageIds.h"
 #include "base/Texts.h"
+#include "platform/Sha256Digest.h"
 #include "support/FakeWorkerHost.h"
 #include "support/LogCapture.h"
 #include "support/TempDir.h"
@@ -192,6 +193,32 @@ TEST(ExtractThread, Md5MismatchIsNeverPlacedAndIsReportedOnce) {
             EXPECT_EQ(run.host.Queues().ValidatedCount(), 1u);
             EXPECT_EQ(run.host.Queues().DownloadCount(), 0u);
         }
+    }
+}
+
+// A signed release also names the SHA-256 of each file; a file whose MD5 is
+// right but whose SHA-256 is not is the release's own fault: refused, never
+// placed, the installed file kept.
+TEST(ExtractThread, AFileOfASignedReleaseMustHaveItsSha256) {
+    for (const bool bRight : {true, false}) {
+        SCOPED_TRACE(bRight ? "right" : "another SHA-256");
+        ExtractRun run;
+        run.host.m_bNewInstall = false;
+        WriteFileText(run.Temp() / "app.exe", "installed version");
+        auto record = Package(MakeTestZip({{"app.exe", "content"}}), Lower(Md5Upper("content")));
+        record->strFileSha256 = bRight ? Sha256Hex("content") : Sha256Hex("contents");
+        run.host.EnqueueItemForExtraction(std::move(record));
+        run.Start();
+        ASSERT_TRUE(WaitUntil([&] {
+            return run.host.Queues().ActiveWorkers() == 0 &&
+                   (run.host.Queues().ValidatedCount() == 1 || !run.host.Refusals().empty());
+        }));
+        run.Stop();
+        EXPECT_EQ(ReadFileText(run.Temp() / "app.exe"), bRight ? "content" : "installed version");
+        EXPECT_EQ(FilesUnder(run.dir.path()), std::vector<std::string>{"temp/app.exe"});
+        EXPECT_EQ(run.host.Refusals(), bRight ? std::vector<std::string>{} : std::vector<std::string>{"file hash"});
+        EXPECT_FALSE(run.host.Md5Failed());
+        EXPECT_EQ(run.host.Queues().DownloadCount(), 0u);
     }
 }
 

@@ -1,10 +1,12 @@
 #include <gtest/gtest.h>
 
+#include <optional>
 #include <set>
 
 #include "service/VersionClient.h"
 #include "support/LocalHttpServer.h"
 #include "support/ProxyEnv.h"
+#include "support/TestSigningKey.h"
 
 namespace {
 
@@ -215,6 +217,93 @@ TEST_F(VersionClientTest, Socks5ProxyIsSpokenToAsSocks) {
     EXPECT_NE(m_nLastError, 0);
     proxy.Stop();
     EXPECT_TRUE(proxy.Requests().empty());
+}
+
+// ---- signed releases ----
+
+std::string SignedDocument(const std::string& locale = "pt-br_x64",
+                           const std::string& expires = "2099-01-01T00:00:00Z") {
+    const std::string hash(64, 'c');
+    return R"({"major":5,"minor":12,"release":3,"build":4077,"video":"","is_latest":true,"bugged":false,
+        "answers":{"product":"orladesk","channel":"alpha/to/stable","locale":")" +
+           locale + R"("},"expires":")" + expires + R"(","changes":[],
+        "files":[{"file":"bin/app.exe","md5":"0123abcd","size":42,"sha256":")" +
+           hash + R"(","package_sha256":")" + hash + R"("}]})";
+}
+
+class SignedVersionQuery : public VersionClientTest {
+protected:
+    // The query of the download set-up, with `keys` in force.
+    bool Query(const std::string& keys) {
+        TVersionQuery query{m_Server.BaseUrl(), "orladesk", "", vcAlpha, vcStable, false, "pt-br", true, false};
+        query.Trust.Keys = TReleaseKeys(keys);
+        return GetVersionInfo(query, m_Version, m_strText, m_nLastError, nullptr);
+    }
+    void Serve(const std::string& document, const std::optional<TReply>& signature) {
+        m_Server.Route(kVersionPath, TReply{200, document, "application/json"});
+        if (signature) m_Server.Route(SigPath(), *signature);
+    }
+    static std::string SigPath() { return std::string(kVersionPath) + ".sig"; }
+
+    TestSigningKey m_Key;
+    TestSigningKey m_OtherKey;
+};
+
+TEST_F(SignedVersionQuery, ASignedDocumentIsVerifiedBeforeItIsRead) {
+    const std::string document = SignedDocument();
+    Serve(document, TReply{200, m_Key.SignatureFile(document)});
+    ASSERT_TRUE(Query(m_OtherKey.PublicKeyBase64() + "," + m_Key.PublicKeyBase64())) << m_strText;
+    EXPECT_EQ(m_nLastError, 0);
+    EXPECT_EQ(m_Version.nBuild, 4077);
+    EXPECT_EQ(m_Version.lstFiles[0]->strSha256, std::string(64, 'c'));
+    EXPECT_EQ(m_Server.HitCount(SigPath()), 1);
+}
+
+TEST_F(SignedVersionQuery, WithoutAKeyNoSignatureIsAskedFor) {
+    Serve(kDocument, std::nullopt);
+    ASSERT_TRUE(Query("")) << m_strText;
+    EXPECT_EQ(m_Server.Requests().size(), 1u);
+}
+
+TEST_F(SignedVersionQuery, EachFaultIsARefusalWithItsReason) {
+    const std::string document = SignedDocument();
+    std::string changed = document;
+    changed[changed.find("4077")] = '5';
+    struct TCase {
+        const char* szName;
+        std::string strDocument;
+        std::optional<TReply> signature;
+        const char* szReason;
+    };
+    const std::vector<TCase> cases{
+        {"no signature", document, TReply{404, ""}, "signature"},
+        {"signed by an unknown key", document, TReply{200, m_OtherKey.SignatureFile(document)}, "signature"},
+        {"one byte changed", changed, TReply{200, m_Key.SignatureFile(document)}, "signature"},
+        {"not base64", document, TReply{200, "signed, honestly\n"}, "signature"},
+        {"another locale's document", SignedDocument("pt-br"),
+         TReply{200, m_Key.SignatureFile(SignedDocument("pt-br"))}, "answers another query"},
+        {"expired", SignedDocument("pt-br_x64", "2020-01-01T00:00:00Z"),
+         TReply{200, m_Key.SignatureFile(SignedDocument("pt-br_x64", "2020-01-01T00:00:00Z"))}, "expired"},
+        {"unsigned document", kDocument, TReply{200, m_Key.SignatureFile(kDocument)}, "answers another query"},
+    };
+    for (const TCase& c : cases) {
+        SCOPED_TRACE(c.szName);
+        Serve(c.strDocument, c.signature);
+        m_Version = TVantixVersion{};
+        EXPECT_FALSE(Query(m_Key.PublicKeyBase64()));
+        EXPECT_EQ(m_nLastError, kReleaseRefused);
+        EXPECT_EQ(m_strText.rfind("Refused=\"" + std::string(c.szReason) + "\" Reason=\"", 0), 0u) << m_strText;
+        EXPECT_TRUE(m_strText.ends_with(UrlPart())) << m_strText;
+    }
+}
+
+// A server that fails to answer for the signature is a failure to ask again,
+// not a refusal.
+TEST_F(SignedVersionQuery, AFailedSignatureRequestIsAFailureNotARefusal) {
+    Serve(SignedDocument(), TReply{503, ""});
+    EXPECT_FALSE(Query(m_Key.PublicKeyBase64()));
+    EXPECT_EQ(m_nLastError, 0);
+    EXPECT_EQ(m_strText, "Exception=\"Signature answer StatusCode=503\" LastErrorCode=0 " + UrlPart());
 }
 
 }  // namespace

@@ -2,6 +2,8 @@
 
 #include <algorithm>
 
+#include "platform/Sha256Digest.h"
+#include "support/TestSigningKey.h"
 #include "support/TestZip.h"
 
 namespace {
@@ -39,7 +41,7 @@ std::string TestRelease::VersionPath(bool x64) {
     return std::string("/version/orladesk/alpha/to/stable/pt-br") + (x64 ? "_x64" : "");
 }
 
-void TestRelease::Publish(const std::string& version) {
+void TestRelease::Publish(const std::string& version, const TestSigningKey* key, const std::string& expires) {
     int parts[4] = {0, 0, 0, 0};
     std::sscanf(version.c_str(), "%d.%d.%d.%d", &parts[0], &parts[1], &parts[2], &parts[3]);
     std::string files;
@@ -50,12 +52,23 @@ void TestRelease::Publish(const std::string& version) {
         if (!files.empty()) files += ",";
         files += "{\"file\":\"" + JsonPath(f.strPath) + "\",\"md5\":\"" + Md5(f.strPath) +
                  "\",\"size\":" + std::to_string(zip.size()) +
-                 (f.strProduct.empty() ? "" : ",\"product\":\"" + f.strProduct + "\"") + "}";
+                 (f.strProduct.empty() ? "" : ",\"product\":\"" + f.strProduct + "\"") +
+                 (key ? ",\"sha256\":\"" + Sha256Hex(f.strContent) + "\",\"package_sha256\":\"" + Sha256Hex(zip) + "\"" : "") +
+                 "}";
     }
-    std::string doc = "{\"major\":" + std::to_string(parts[0]) + ",\"minor\":" + std::to_string(parts[1]) +
-                      ",\"release\":" + std::to_string(parts[2]) + ",\"build\":" + std::to_string(parts[3]) +
-                      ",\"video\":\"\",\"is_latest\":true,\"bugged\":false,\"changes\":[],\"files\":[" + files + "]}";
-    for (bool x64 : {false, true}) m_Server.Route(VersionPath(x64), TReply{200, doc, "application/json"});
+    for (bool x64 : {false, true}) {
+        const std::string signedPart = key ? "\"answers\":{\"product\":\"orladesk\",\"channel\":\"alpha/to/stable\","
+                                             "\"locale\":\"pt-br" + std::string(x64 ? "_x64" : "") +
+                                                 "\"},\"expires\":\"" + expires + "\","
+                                           : "";
+        std::string& doc = m_Documents[x64];
+        doc = "{\"major\":" + std::to_string(parts[0]) + ",\"minor\":" + std::to_string(parts[1]) +
+              ",\"release\":" + std::to_string(parts[2]) + ",\"build\":" + std::to_string(parts[3]) +
+              ",\"video\":\"\",\"is_latest\":true,\"bugged\":false," + signedPart + "\"changes\":[],\"files\":[" +
+              files + "]}";
+        m_Server.Route(VersionPath(x64), TReply{200, doc, "application/json"});
+        if (key) m_Server.Route(VersionPath(x64) + ".sig", TReply{200, key->SignatureFile(doc)});
+    }
 }
 
 int TestRelease::PackageRequests() const {
