@@ -31,7 +31,8 @@ void WriteAll(int fd, std::string_view data, const std::filesystem::path& path) 
 // Writes `data` to a hidden temporary name beside `target`, durable and with
 // `mode`, and gives that name; nothing is left behind on failure.
 std::filesystem::path WriteTemporary(const std::filesystem::path& target, std::string_view data, unsigned mode) {
-    std::filesystem::create_directories(target.parent_path());
+    // A bare file name lies in the current folder, which exists.
+    if (target.has_parent_path()) std::filesystem::create_directories(target.parent_path());
     const std::filesystem::path temp =
         target.parent_path() / ("." + target.filename().string() + ".tmp-" + std::to_string(::getpid()) + "-" +
                                 std::to_string(g_nTempCounter.fetch_add(1)));

@@ -26,7 +26,6 @@ namespace fs = std::filesystem;
 
 namespace {
 
-const char* const kInstallerVersionFile = "produtos/bin/newvantix/version.txt";
 // Leaves room for the zip headers, and for stored data that does not shrink.
 constexpr std::uint64_t kLargestFile = 0xFFFFFFFFull - (1u << 20);
 

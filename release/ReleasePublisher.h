@@ -53,6 +53,9 @@ struct TPublishSummary {
     std::string strExpires;  // a signed release: when its documents expire
 };
 
+// Where a tree holds the newest installer's version.
+inline constexpr const char* kInstallerVersionFile = "produtos/bin/newvantix/version.txt";
+
 // The channels in the order the installer numbers them.
 const std::vector<std::string>& ReleaseChannels();
 
