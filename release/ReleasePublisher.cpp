@@ -149,6 +149,46 @@ std::string NormalizeRulePath(std::string path) {
     return path;
 }
 
+std::vector<std::string> LocaleSuffixes(const TPublishRequest& request) {
+    std::vector<std::string> suffixes;
+    for (const std::string& locale : request.arLocales) {
+        if (request.variants != TArchVariants::avX64) suffixes.push_back(locale);
+        if (request.variants != TArchVariants::avPlain) suffixes.push_back(locale + "_x64");
+    }
+    return suffixes;
+}
+
+// A document the publish writes, with the query its URL asks.
+struct TDocumentTarget {
+    fs::path path;
+    TDocumentAnswers answers;
+};
+
+std::vector<TDocumentTarget> DocumentTargets(const TPublishRequest& request) {
+    std::vector<TDocumentTarget> targets;
+    for (const std::string& from : ReleaseChannels()) {
+        for (const std::string& suffix : LocaleSuffixes(request)) {
+            const std::string channelPath = from + "/to/" + request.strChannel;
+            targets.push_back({request.pathOut / "version" / request.strProduct / channelPath / suffix,
+                               {request.strProduct, channelPath, suffix}});
+        }
+    }
+    return targets;
+}
+
+// An unsigned document beside the signature of an earlier one would make every
+// installer that checks signatures refuse the release: that tree is published
+// with its key or not at all.
+void RefuseUnsignedOverSigned(const TPublishRequest& request) {
+    std::vector<fs::path> files{request.pathOut / kInstallerVersionFile};
+    for (const TDocumentTarget& target : DocumentTargets(request)) files.push_back(target.path);
+    for (const fs::path& file : files) {
+        std::error_code ec;
+        if (fs::exists(fs::symlink_status(SignaturePathOf(file), ec)))
+            throw TPublishError("\"" + file.string() + "\" is signed; publish with --sign-key to keep the tree signed");
+    }
+}
+
 struct TValidated {
     std::vector<std::int32_t> version;
     std::vector<TSourceFile> files;
@@ -201,6 +241,8 @@ TValidated Validate(const TPublishRequest& request) {
     if (!request.pathSigningKey.empty()) {
         if (request.nExpiryDays < 1) throw TPublishError("signed documents must stay valid for at least one day");
         v.key = TSigningKey::LoadPem(request.pathSigningKey);
+    } else {
+        RefuseUnsignedOverSigned(request);
     }
     return v;
 }
@@ -312,15 +354,6 @@ TVersionDocument MakeDocument(const TValidated& v, const TPublishRequest& reques
     return doc;
 }
 
-std::vector<std::string> LocaleSuffixes(const TPublishRequest& request) {
-    std::vector<std::string> suffixes;
-    for (const std::string& locale : request.arLocales) {
-        if (request.variants != TArchVariants::avX64) suffixes.push_back(locale);
-        if (request.variants != TArchVariants::avPlain) suffixes.push_back(locale + "_x64");
-    }
-    return suffixes;
-}
-
 // Writes `bytes` unless the file holds them already; a signed release signs it
 // either way, so that a document is never left without its signature.
 bool WriteUnlessSame(const fs::path& target, const std::string& bytes, const std::optional<TSigningKey>& key) {
@@ -333,16 +366,12 @@ bool WriteUnlessSame(const fs::path& target, const std::string& bytes, const std
 void WriteDocuments(const TPublishRequest& request, TVersionDocument doc, const std::optional<TSigningKey>& key,
                     TPublishSummary& summary) {
     doc.strExpires = summary.strExpires;
-    for (const std::string& from : ReleaseChannels()) {
-        for (const std::string& suffix : LocaleSuffixes(request)) {
-            const std::string channelPath = from + "/to/" + request.strChannel;
-            if (key) doc.answers = TDocumentAnswers{request.strProduct, channelPath, suffix};
-            const fs::path target = request.pathOut / "version" / request.strProduct / channelPath / suffix;
-            if (WriteUnlessSame(target, WriteVersionDocument(doc), key))
-                ++summary.nDocumentsWritten;
-            else
-                ++summary.nDocumentsUnchanged;
-        }
+    for (const TDocumentTarget& target : DocumentTargets(request)) {
+        if (key) doc.answers = target.answers;
+        if (WriteUnlessSame(target.path, WriteVersionDocument(doc), key))
+            ++summary.nDocumentsWritten;
+        else
+            ++summary.nDocumentsUnchanged;
     }
 }
 

@@ -63,7 +63,8 @@ const std::vector<std::string>& ReleaseChannels();
 //   files/<md5>                                    one-entry zip of each file
 //   version/<product>/<from>/to/<channel>/<locale>[_x64]   for every from-channel
 //   produtos/bin/newvantix/version.txt             when strInstallerVersion is set
-// Everything is checked before anything is written (TPublishError). Packages go
+// Everything is checked before anything is written (TPublishError); an
+// unsigned publish over documents or a version.txt that are signed is refused. Packages go
 // first and documents last, each under a temporary name renamed into place, so
 // a server that reads the tree meanwhile never sees a document naming a missing
 // package, nor half a file. A package already present is reused; a document or

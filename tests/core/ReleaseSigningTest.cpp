@@ -155,6 +155,20 @@ TEST_F(ReleaseSigningTest, UnsignedPublishKeepsItsBytesAndWritesNoSignature) {
         EXPECT_NE(entry.path().extension(), ".sig") << entry.path();
 }
 
+// Unsigned documents beside stale signatures would be refused by every installer that checks them.
+TEST_F(ReleaseSigningTest, UnsignedPublishOverASignedTreeIsRefused) {
+    PublishRelease(Request(true));
+    const auto before = SnapshotTree(Tree());
+    WriteFileText(Product() / "readme.txt", "new");
+    EXPECT_THROW(
+        try { PublishRelease(Request(false)); } catch (const TPublishError& e) {
+            EXPECT_NE(std::string(e.what()).find("is signed; publish with --sign-key"), std::string::npos) << e.what();
+            throw;
+        },
+        TPublishError);
+    EXPECT_EQ(SnapshotTree(Tree()), before);
+}
+
 TEST_F(ReleaseSigningTest, SigningAnUnsignedTreeMakesItASignedOne) {
     PublishRelease(Request(false));
     const TSignSummary summary = Sign(3);
