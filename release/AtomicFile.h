@@ -1,5 +1,6 @@
 #pragma once
 #include <filesystem>
+#include <functional>
 #include <string>
 #include <string_view>
 
@@ -14,8 +15,17 @@
 // std::runtime_error says what failed.
 void WriteFileAtomically(const std::filesystem::path& target, std::string_view data);
 
+// Like WriteFileAtomically with the given mode, but never replaces anything:
+// throws std::runtime_error when `target` exists already, even when it appears
+// while this runs. For files that must not be lost, like a private key.
+void CreateFileAtomically(const std::filesystem::path& target, std::string_view data, unsigned mode);
+
 // True when `target` exists and holds exactly `data`; writing it again would change nothing.
 bool FileHoldsExactly(const std::filesystem::path& target, std::string_view data);
 
 // Whole content of a file; throws std::runtime_error when it cannot be read.
 std::string ReadWholeFile(const std::filesystem::path& path);
+
+// Feeds a file's content to `consume` in blocks, so that large files never sit
+// in memory whole; throws std::runtime_error when it cannot be read.
+void ReadFileInBlocks(const std::filesystem::path& path, const std::function<void(std::string_view)>& consume);

@@ -1,14 +1,11 @@
 #include "release/Md5Hex.h"
 
-#include <fcntl.h>
 #include <openssl/evp.h>
-#include <unistd.h>
 
-#include <cerrno>
-#include <cstring>
 #include <memory>
 #include <stdexcept>
-#include <vector>
+
+#include "release/AtomicFile.h"
 
 namespace {
 
@@ -43,21 +40,7 @@ std::string Md5Hex(std::string_view data) {
 }
 
 std::string FileMd5Hex(const std::filesystem::path& path) {
-    int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
-    if (fd < 0) throw std::runtime_error("cannot read \"" + path.string() + "\": " + std::strerror(errno));
     TDigestContext ctx = NewMd5Context();
-    std::vector<char> block(1 << 20);
-    for (;;) {
-        ssize_t got = ::read(fd, block.data(), block.size());
-        if (got < 0 && errno == EINTR) continue;
-        if (got < 0) {
-            int err = errno;
-            ::close(fd);
-            throw std::runtime_error("cannot read \"" + path.string() + "\": " + std::strerror(err));
-        }
-        if (got == 0) break;
-        EVP_DigestUpdate(ctx.get(), block.data(), static_cast<std::size_t>(got));
-    }
-    ::close(fd);
+    ReadFileInBlocks(path, [&](std::string_view block) { EVP_DigestUpdate(ctx.get(), block.data(), block.size()); });
     return FinishHex(ctx.get());
 }

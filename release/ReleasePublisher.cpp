@@ -7,14 +7,18 @@
 #include <limits>
 #include <map>
 #include <mutex>
+#include <optional>
 #include <system_error>
 #include <thread>
 
 #include "release/AtomicFile.h"
+#include "release/FileSha256.h"
 #include "release/Md5Hex.h"
 #include "release/PackageFile.h"
 #include "release/ProductSource.h"
 #include "release/PublishError.h"
+#include "release/SignatureFile.h"
+#include "release/SigningKey.h"
 #include "release/VersionDocument.h"
 #include "release/ZipWriter.h"
 
@@ -22,7 +26,6 @@ namespace fs = std::filesystem;
 
 namespace {
 
-const char* const kInstallerVersionFile = "produtos/bin/newvantix/version.txt";
 // Leaves room for the zip headers, and for stored data that does not shrink.
 constexpr std::uint64_t kLargestFile = 0xFFFFFFFFull - (1u << 20);
 
@@ -146,12 +149,53 @@ std::string NormalizeRulePath(std::string path) {
     return path;
 }
 
+std::vector<std::string> LocaleSuffixes(const TPublishRequest& request) {
+    std::vector<std::string> suffixes;
+    for (const std::string& locale : request.arLocales) {
+        if (request.variants != TArchVariants::avX64) suffixes.push_back(locale);
+        if (request.variants != TArchVariants::avPlain) suffixes.push_back(locale + "_x64");
+    }
+    return suffixes;
+}
+
+// A document the publish writes, with the query its URL asks.
+struct TDocumentTarget {
+    fs::path path;
+    TDocumentAnswers answers;
+};
+
+std::vector<TDocumentTarget> DocumentTargets(const TPublishRequest& request) {
+    std::vector<TDocumentTarget> targets;
+    for (const std::string& from : ReleaseChannels()) {
+        for (const std::string& suffix : LocaleSuffixes(request)) {
+            const std::string channelPath = from + "/to/" + request.strChannel;
+            targets.push_back({request.pathOut / "version" / request.strProduct / channelPath / suffix,
+                               {request.strProduct, channelPath, suffix}});
+        }
+    }
+    return targets;
+}
+
+// An unsigned document beside the signature of an earlier one would make every
+// installer that checks signatures refuse the release: that tree is published
+// with its key or not at all.
+void RefuseUnsignedOverSigned(const TPublishRequest& request) {
+    std::vector<fs::path> files{request.pathOut / kInstallerVersionFile};
+    for (const TDocumentTarget& target : DocumentTargets(request)) files.push_back(target.path);
+    for (const fs::path& file : files) {
+        std::error_code ec;
+        if (fs::exists(fs::symlink_status(SignaturePathOf(file), ec)))
+            throw TPublishError("\"" + file.string() + "\" is signed; publish with --sign-key to keep the tree signed");
+    }
+}
+
 struct TValidated {
     std::vector<std::int32_t> version;
     std::vector<TSourceFile> files;
     std::vector<TDocumentChange> changes;
     std::vector<std::pair<std::string, std::string>> fileProducts;
     std::vector<std::string> products;
+    std::optional<TSigningKey> key;  // a signed release
 };
 
 TValidated Validate(const TPublishRequest& request) {
@@ -194,6 +238,12 @@ TValidated Validate(const TPublishRequest& request) {
     v.products = request.arProducts.empty() ? std::vector<std::string>{request.strProduct} : request.arProducts;
     for (const std::string& product : v.products) CheckSegment(product, "product", true);
     v.changes = ReadChangeLog(request.pathChangeLog);
+    if (!request.pathSigningKey.empty()) {
+        if (request.nExpiryDays < 1) throw TPublishError("signed documents must stay valid for at least one day");
+        v.key = TSigningKey::LoadPem(request.pathSigningKey);
+    } else {
+        RefuseUnsignedOverSigned(request);
+    }
     return v;
 }
 
@@ -203,6 +253,7 @@ struct TPackage {
     const TSourceFile* source = nullptr;  // the first file with this content
     bool bPresent = false;
     std::uint64_t nSize = 0;
+    std::string strSha256;  // of the package's bytes; signed releases only
 };
 
 // Packages are shared by content, but the installer names the unpacked file
@@ -273,6 +324,69 @@ std::uint64_t WritePackage(const TPackage& package, const fs::path& filesDir, TP
     return zip.size();
 }
 
+// Hashes the packages as they lie in the tree, reused ones included: the
+// installer checks what it downloads against these.
+void HashPackages(std::map<std::string, TPackage>& packages, const fs::path& filesDir, unsigned jobs) {
+    std::vector<TPackage*> all;
+    for (auto& [md5, package] : packages) all.push_back(&package);
+    RunParallel(all.size(), jobs,
+                [&](std::size_t i) { all[i]->strSha256 = FileSha256Hex(filesDir / all[i]->strMd5); });
+}
+
+TVersionDocument MakeDocument(const TValidated& v, const TPublishRequest& request,
+                              const std::vector<std::string>& md5s, const std::vector<std::string>& sha256s,
+                              const std::map<std::string, TPackage>& packages) {
+    TVersionDocument doc;
+    doc.nMajor = v.version[0];
+    doc.nMinor = v.version[1];
+    doc.nRelease = v.version[2];
+    doc.nBuild = v.version[3];
+    doc.strVideo = request.strVideo;
+    doc.bIsLatest = request.bIsLatest;
+    doc.bBugged = request.bBugged;
+    doc.arProducts = v.products;
+    doc.arChanges = v.changes;
+    for (std::size_t i = 0; i < v.files.size(); ++i) {
+        const TPackage& package = packages.at(md5s[i]);
+        doc.arFiles.push_back({v.files[i].strRelPath, md5s[i], static_cast<std::uint32_t>(package.nSize),
+                               ProductOf(v.files[i].strRelPath, v.fileProducts), sha256s[i], package.strSha256});
+    }
+    return doc;
+}
+
+// Writes `bytes` unless the file holds them already; a signed release signs it
+// either way, so that a document is never left without its signature.
+bool WriteUnlessSame(const fs::path& target, const std::string& bytes, const std::optional<TSigningKey>& key) {
+    const bool changed = !FileHoldsExactly(target, bytes);
+    if (changed) WriteFileAtomically(target, bytes);
+    if (key) WriteSignatureOf(target, bytes, *key);
+    return changed;
+}
+
+void WriteDocuments(const TPublishRequest& request, TVersionDocument doc, const std::optional<TSigningKey>& key,
+                    TPublishSummary& summary) {
+    doc.strExpires = summary.strExpires;
+    for (const TDocumentTarget& target : DocumentTargets(request)) {
+        if (key) doc.answers = target.answers;
+        if (WriteUnlessSame(target.path, WriteVersionDocument(doc), key))
+            ++summary.nDocumentsWritten;
+        else
+            ++summary.nDocumentsUnchanged;
+    }
+}
+
+void WriteInstallerVersion(const TPublishRequest& request, const std::optional<TSigningKey>& key,
+                           TPublishSummary& summary) {
+    const fs::path target = request.pathOut / kInstallerVersionFile;
+    if (!request.strInstallerVersion.empty()) {
+        summary.bVersionTxtWritten = WriteUnlessSame(target, request.strInstallerVersion, key);
+        return;
+    }
+    // An earlier publish's version.txt belongs to the tree as well: a signed tree signs it.
+    std::error_code ec;
+    if (key && fs::is_regular_file(target, ec)) WriteSignatureOf(target, ReadWholeFile(target), *key);
+}
+
 }  // namespace
 
 const std::vector<std::string>& ReleaseChannels() {
@@ -286,9 +400,12 @@ TPublishSummary PublishRelease(const TPublishRequest& request) {
     const fs::path filesDir = request.pathOut / "files";
 
     std::vector<std::string> md5s(v.files.size());
+    // A signed document also promises the SHA-256 of what the installer unpacks.
+    std::vector<std::string> sha256s(v.files.size());
     RunParallel(v.files.size(), jobs, [&](std::size_t i) {
         try {
             md5s[i] = FileMd5Hex(v.files[i].pathOnDisk);
+            if (v.key) sha256s[i] = FileSha256Hex(v.files[i].pathOnDisk);
         } catch (const std::exception& e) {
             throw TPublishError(e.what());
         }
@@ -327,46 +444,10 @@ TPublishSummary PublishRelease(const TPublishRequest& request) {
         summary.nPackageBytesWritten += package->nSize;
     }
 
-    TVersionDocument doc;
-    doc.nMajor = v.version[0];
-    doc.nMinor = v.version[1];
-    doc.nRelease = v.version[2];
-    doc.nBuild = v.version[3];
-    doc.strVideo = request.strVideo;
-    doc.bIsLatest = request.bIsLatest;
-    doc.bBugged = request.bBugged;
-    doc.arProducts = v.products;
-    doc.arChanges = v.changes;
-    for (std::size_t i = 0; i < v.files.size(); ++i) {
-        const TPackage& package = packages.at(md5s[i]);
-        doc.arFiles.push_back({v.files[i].strRelPath, md5s[i], static_cast<std::uint32_t>(package.nSize),
-                               ProductOf(v.files[i].strRelPath, v.fileProducts)});
-    }
-    const std::string json = WriteVersionDocument(doc);
-
-    std::vector<std::string> suffixes;
-    for (const std::string& locale : request.arLocales) {
-        if (request.variants != TArchVariants::avX64) suffixes.push_back(locale);
-        if (request.variants != TArchVariants::avPlain) suffixes.push_back(locale + "_x64");
-    }
-    for (const std::string& from : ReleaseChannels()) {
-        for (const std::string& suffix : suffixes) {
-            const fs::path target =
-                request.pathOut / "version" / request.strProduct / from / "to" / request.strChannel / suffix;
-            if (FileHoldsExactly(target, json)) {
-                ++summary.nDocumentsUnchanged;
-            } else {
-                WriteFileAtomically(target, json);
-                ++summary.nDocumentsWritten;
-            }
-        }
-    }
-    if (!request.strInstallerVersion.empty()) {
-        const fs::path target = request.pathOut / kInstallerVersionFile;
-        if (!FileHoldsExactly(target, request.strInstallerVersion)) {
-            WriteFileAtomically(target, request.strInstallerVersion);
-            summary.bVersionTxtWritten = true;
-        }
-    }
+    if (v.key) HashPackages(packages, filesDir, jobs);
+    const TVersionDocument doc = MakeDocument(v, request, md5s, sha256s, packages);
+    if (v.key) summary.strExpires = ExpiryStamp(std::chrono::system_clock::now(), request.nExpiryDays);
+    WriteDocuments(request, doc, v.key, summary);
+    WriteInstallerVersion(request, v.key, summary);
     return summary;
 }

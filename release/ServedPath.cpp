@@ -30,7 +30,14 @@ bool IsPackageName(const std::string& name) {
                                             [](char c) { return (c >= '0' && c <= '9') || (c >= 'a' && c <= 'f'); });
 }
 
+bool EndsWith(const std::string& text, std::string_view end) {
+    return text.size() >= end.size() && text.compare(text.size() - end.size(), end.size(), end) == 0;
+}
+
 std::string ContentTypeFor(const std::vector<std::string>& segments) {
+    // A document's or version.txt's detached signature, "<name>.sig".
+    if (segments.size() >= 2 && segments[0] == "version" && EndsWith(segments.back(), ".sig")) return "text/plain";
+    if (segments == std::vector<std::string>{"produtos", "bin", "newvantix", "version.txt.sig"}) return "text/plain";
     if (segments.size() >= 2 && segments[0] == "version") return "application/json";
     if (segments.size() == 2 && segments[0] == "files" && IsPackageName(segments[1])) return "application/zip";
     if (segments == std::vector<std::string>{"produtos", "bin", "newvantix", "version.txt"}) return "text/plain";

@@ -15,6 +15,21 @@ std::string JsonStringArray(const std::vector<std::string>& items) {
 
 std::string BoolJson(bool value) { return value ? "true" : "false"; }
 
+std::string OptionalKey(const char* name, const std::string& value) {
+    return value.empty() ? "" : std::string(", \"") + name + "\": " + JsonQuote(value);
+}
+
+std::string SignedReleaseLines(const TVersionDocument& doc) {
+    std::string out;
+    if (doc.answers) {
+        out += "  \"answers\": {\"product\": " + JsonQuote(doc.answers->strProduct) +
+               ", \"channel\": " + JsonQuote(doc.answers->strChannel) +
+               ", \"locale\": " + JsonQuote(doc.answers->strLocale) + "},\n";
+    }
+    if (!doc.strExpires.empty()) out += "  \"expires\": " + JsonQuote(doc.strExpires) + ",\n";
+    return out;
+}
+
 }  // namespace
 
 std::string JsonQuote(std::string_view text) {
@@ -60,6 +75,7 @@ std::string WriteVersionDocument(const TVersionDocument& doc) {
     out += "  \"is_latest\": " + BoolJson(doc.bIsLatest) + ",\n";
     out += "  \"bugged\": " + BoolJson(doc.bBugged) + ",\n";
     out += "  \"products\": " + JsonStringArray(doc.arProducts) + ",\n";
+    out += SignedReleaseLines(doc);
     out += "  \"changes\": [";
     for (std::size_t i = 0; i < doc.arChanges.size(); ++i) {
         const TDocumentChange& change = doc.arChanges[i];
@@ -78,7 +94,8 @@ std::string WriteVersionDocument(const TVersionDocument& doc) {
         out += i > 0 ? ",\n    " : "\n    ";
         out += "{\"file\": " + JsonQuote(file.strFile) + ", \"md5\": " + JsonQuote(file.strMd5) +
                ", \"size\": " + std::to_string(file.nSize) + ", \"install\": true";
-        if (!file.strProduct.empty()) out += ", \"product\": " + JsonQuote(file.strProduct);
+        out += OptionalKey("product", file.strProduct) + OptionalKey("sha256", file.strSha256) +
+               OptionalKey("package_sha256", file.strPackageSha256);
         out += "}";
     }
     out += doc.arFiles.empty() ? "]\n" : "\n  ]\n";

@@ -25,43 +25,13 @@
 #include "support/LogCapture.h"
 #include "support/ScopedEnv.h"
 #include "support/TempDir.h"
+#include "support/TestCertificates.h"
 
 namespace {
 
 using namespace std::chrono_literals;
 
-// A test certificate authority and a server certificate for 127.0.0.1 and
-// localhost, made with the openssl command line once for this file's tests.
-class TestCertificates {
-public:
-    TestCertificates() : m_Dir("vxca") {
-        const std::string dir = m_Dir.path().string();
-        WriteFileText(m_Dir / "ext.cnf",
-                      "subjectAltName=IP:127.0.0.1,DNS:localhost\nbasicConstraints=CA:FALSE\n"
-                      "extendedKeyUsage=serverAuth\nkeyUsage=digitalSignature\n");
-        const std::string ec = " -newkey ec -pkeyopt ec_paramgen_curve:prime256v1 -nodes";
-        const std::string script =
-            "cd '" + dir + "' && openssl req -x509" + ec +
-            " -keyout ca.key -out ca.pem -days 2 -subj '/CN=Vantix Test CA'"
-            " -addext 'basicConstraints=critical,CA:TRUE' -addext 'keyUsage=critical,keyCertSign,cRLSign'"
-            " && openssl req" + ec + " -keyout server.key -out server.csr -subj '/CN=localhost'"
-            " && openssl x509 -req -in server.csr -CA ca.pem -CAkey ca.key -CAcreateserial -out server.pem"
-            " -days 2 -extfile ext.cnf >/dev/null 2>&1";
-        if (std::system(("(" + script + ") >/dev/null 2>&1").c_str()) != 0)
-            throw std::runtime_error("openssl could not make the test certificates");
-    }
-    std::string CaPem() const { return (m_Dir / "ca.pem").string(); }
-    std::string ServerPem() const { return (m_Dir / "server.pem").string(); }
-    std::string ServerKey() const { return (m_Dir / "server.key").string(); }
-
-private:
-    TempDir m_Dir;
-};
-
-const TestCertificates& Certificates() {
-    static const TestCertificates certificates;
-    return certificates;
-}
+const TestCertificates& Certificates() { return TestCertificates::Shared(); }
 
 // A TLS server on 127.0.0.1 that records each request exactly as it arrived
 // (request line, headers, body) and answers with a fixed status, or never

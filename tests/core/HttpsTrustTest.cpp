@@ -9,20 +9,18 @@
 #include "service/VersionClient.h"
 #include "support/ProxyEnv.h"
 #include "support/TempDir.h"
+#include "support/TestCertificates.h"
 
 namespace {
 
-// An HTTPS server on 127.0.0.1 whose certificate no system store trusts: a
-// self-signed one made for this test by the openssl command.
+// An HTTPS server on 127.0.0.1 whose certificate no system store trusts: one
+// signed by the tests' own certificate authority.
 class HttpsTrustTest : public ::testing::Test {
 protected:
     void SetUp() override {
-        const std::string command = "openssl req -x509 -newkey rsa:2048 -nodes -days 1 -subj /CN=127.0.0.1"
-                                    " -addext subjectAltName=IP:127.0.0.1 -keyout '" +
-                                    (m_Dir / "key.pem").string() + "' -out '" + (m_Dir / "cert.pem").string() +
-                                    "' >/dev/null 2>&1";
-        ASSERT_EQ(std::system(command.c_str()), 0) << "openssl could not make a certificate";
-        m_pServer = std::make_unique<httplib::SSLServer>((m_Dir / "cert.pem").c_str(), (m_Dir / "key.pem").c_str());
+        const TestCertificates& certificates = TestCertificates::Shared();
+        m_pServer = std::make_unique<httplib::SSLServer>(certificates.ServerPem().c_str(),
+                                                         certificates.ServerKey().c_str());
         ASSERT_TRUE(m_pServer->is_valid());
         m_pServer->Get("/version/x", [](const httplib::Request&, httplib::Response& res) {
             res.set_content(R"({"major":1,"minor":2,"release":3,"build":4,"video":"","is_latest":false,
@@ -68,7 +66,7 @@ TEST_F(HttpsTrustTest, UntrustedCertificateIsTheSecureChannelFailure) {
 
 // ORLADESK_CA_BUNDLE adds certificates to the trusted ones for staging servers.
 TEST_F(HttpsTrustTest, ExtraBundleMakesTheServerTrusted) {
-    SetBundle((m_Dir / "cert.pem").c_str());
+    SetBundle(TestCertificates::Shared().CaPem().c_str());
     TVantixVersion version;
     std::string text;
     int32_t nLastError = -1;

@@ -12,6 +12,7 @@
 #include "release/ZipWriter.h"
 #include "service/VersionInfoReader.h"
 #include "support/TempDir.h"
+#include "support/TreeSnapshot.h"
 #include "support/ZipReadBack.h"
 
 namespace fs = std::filesystem;
@@ -46,19 +47,6 @@ std::string Md5Of(const TVantixVersion& version, const std::string& file) {
     for (const auto& entry : version.lstFiles)
         if (entry->strFile == file) return entry->strMD5;
     return "(not listed)";
-}
-
-// What a publish must leave untouched: every entry with its size, time and inode.
-std::map<std::string, std::string> Snapshot(const fs::path& root) {
-    std::map<std::string, std::string> entries;
-    for (const auto& entry : fs::recursive_directory_iterator(root)) {
-        struct stat st {};
-        lstat(entry.path().c_str(), &st);
-        entries[fs::relative(entry.path(), root).string()] =
-            std::to_string(st.st_size) + "/" + std::to_string(st.st_mtim.tv_sec) + "." +
-            std::to_string(st.st_mtim.tv_nsec) + "/" + std::to_string(st.st_ino);
-    }
-    return entries;
 }
 
 class ReleasePublisherTest : public testing::Test {
@@ -163,7 +151,7 @@ TEST_F(ReleasePublisherTest, CompressionChoiceDecidesThePackageMethod) {
 TEST_F(ReleasePublisherTest, ReleasesThatShareFilesShareTheirPackages) {
     PublishRelease(Request());
     const fs::path shared = Tree() / "files" / Md5Hex(m_Files["bin/data.txt"]);
-    const auto before = Snapshot(Tree() / "files");
+    const auto before = SnapshotTree(Tree() / "files");
 
     WriteFileText(Product() / "readme.txt", "changed for the beta\n");
     TPublishRequest beta = Request();
@@ -173,7 +161,7 @@ TEST_F(ReleasePublisherTest, ReleasesThatShareFilesShareTheirPackages) {
 
     EXPECT_EQ(summary.nPackagesWritten, 1u);
     EXPECT_EQ(summary.nPackagesReused, m_Files.size() - 1);
-    const auto after = Snapshot(Tree() / "files");
+    const auto after = SnapshotTree(Tree() / "files");
     for (const auto& [name, facts] : before) EXPECT_EQ(after.at(name), facts) << name;  // nothing rewritten
     EXPECT_EQ(after.size(), before.size() + 1);
     // The stable release still finds its old readme; the beta one its new readme.
@@ -185,9 +173,9 @@ TEST_F(ReleasePublisherTest, PublishingTheSameFolderTwiceChangesNothing) {
     TPublishRequest request = Request();
     request.strInstallerVersion = "1.81";
     PublishRelease(request);
-    const auto before = Snapshot(Tree());
+    const auto before = SnapshotTree(Tree());
     const TPublishSummary again = PublishRelease(request);
-    EXPECT_EQ(Snapshot(Tree()), before);
+    EXPECT_EQ(SnapshotTree(Tree()), before);
     EXPECT_EQ(again.nPackagesWritten, 0u);
     EXPECT_EQ(again.nDocumentsWritten, 0u);
     EXPECT_EQ(again.nDocumentsUnchanged, 10u);
@@ -249,14 +237,14 @@ TEST_P(ReleasePublisherRefusalTest, RefusesWithAClearMessageAndPublishesNothing)
     TPublishRequest request = Request();
     GetParam().arrange(request, m_Dir.path());
     const bool outExisted = fs::exists(request.pathOut);
-    const auto before = fs::exists(Tree()) ? Snapshot(Tree()) : std::map<std::string, std::string>{};
+    const auto before = fs::exists(Tree()) ? SnapshotTree(Tree()) : std::map<std::string, std::string>{};
     try {
         PublishRelease(request);
         FAIL() << "published";
     } catch (const TPublishError& e) {
         EXPECT_NE(std::string(e.what()).find(GetParam().message), std::string::npos) << e.what();
     }
-    if (fs::exists(Tree())) EXPECT_EQ(Snapshot(Tree()), before);
+    if (fs::exists(Tree())) EXPECT_EQ(SnapshotTree(Tree()), before);
     if (!outExisted) EXPECT_FALSE(fs::exists(request.pathOut));
 }
 

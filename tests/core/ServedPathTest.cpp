@@ -14,7 +14,12 @@ protected:
     void SetUp() override {
         WriteFileText(m_Dir / "tree" / kPackage, "zip");
         WriteFileText(m_Dir / "tree/version/orladesk/alpha/to/stable/pt-br_x64", "{}");
+        WriteFileText(m_Dir / "tree/version/orladesk/alpha/to/stable/pt-br_x64.sig", "c2ln\n");
         WriteFileText(m_Dir / "tree/produtos/bin/newvantix/version.txt", "1.81");
+        WriteFileText(m_Dir / "tree/produtos/bin/newvantix/version.txt.sig", "c2ln\n");
+        WriteFileText(m_Dir / "tree/produtos/bin/newvantix/version.txt.asc", "not served");
+        WriteFileText(m_Dir / "tree/files/0123456789abcdef0123456789abcdef.sig", "not served");
+        WriteFileText(m_Dir / "tree/version/orladesk/alpha/to/stable/.pt-br_x64.sig.tmp-1-2", "half");
         WriteFileText(m_Dir / "tree/files/.0123456789abcdef0123456789abcdef.tmp-1-0", "half");
         WriteFileText(m_Dir / "tree/files/notes.txt", "not a package");
         WriteFileText(m_Dir / "secret.txt", "outside");
@@ -26,7 +31,7 @@ protected:
     fs::path m_Tree;
 };
 
-TEST_F(ServedPathTest, ServesTheThreeKindsOfFileWithTheirTypes) {
+TEST_F(ServedPathTest, ServesEachKindOfFileWithItsType) {
     const struct {
         const char* url;
         const char* type;
@@ -34,6 +39,8 @@ TEST_F(ServedPathTest, ServesTheThreeKindsOfFileWithTheirTypes) {
         {"/files/0123456789abcdef0123456789abcdef", "application/zip"},
         {"/version/orladesk/alpha/to/stable/pt-br_x64", "application/json"},
         {"/produtos/bin/newvantix/version.txt", "text/plain"},
+        {"/version/orladesk/alpha/to/stable/pt-br_x64.sig", "text/plain"},
+        {"/produtos/bin/newvantix/version.txt.sig", "text/plain"},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.url);
@@ -60,6 +67,10 @@ TEST_F(ServedPathTest, RefusesEverythingElse) {
         "/version//orladesk/alpha/to/stable/pt-br_x64",
         "/version/orladesk\\alpha",
         "/produtos/bin/newvantix/",
+        "/produtos/bin/newvantix/version.txt.asc",                  // only signatures are new
+        "/files/0123456789abcdef0123456789abcdef.sig",              // packages are not signed
+        "/version/orladesk/alpha/to/stable/.pt-br_x64.sig.tmp-1-2",  // a signature being written
+        "/version/orladesk/alpha/to/stable/pt-br.sig",              // missing
         "/secret.txt",
     };
     for (const char* url : urls) EXPECT_FALSE(ResolveServedPath(m_Tree, url).has_value()) << url;

@@ -4,6 +4,7 @@
 #include <gtest/gtest.h>
 
 #include "SampleRelease.h"
+#include "release/SigningKey.h"
 #include "support/HttpFetch.h"
 #include "support/NginxServer.h"
 
@@ -29,14 +30,16 @@ protected:
     std::string m_strBase;
 };
 
-TEST_F(ReleaseNginxTest, ServesEveryPackageAndDocumentByteForByte) {
+// Every file of `tree` fetched from `base` arrives exactly, with the headers the installer relies on.
+void ExpectServedByteForByte(const fs::path& tree, const std::string& base, std::size_t count,
+                             const HttpRequestOptions& options) {
     HttpSession session;
-    const std::vector<ServedFileExpectation> files = ListServedFiles(m_Dir / "tree");
-    ASSERT_EQ(files.size(), 14u);
+    const std::vector<ServedFileExpectation> files = ListServedFiles(tree);
+    ASSERT_EQ(files.size(), count);
     for (const ServedFileExpectation& file : files) {
         SCOPED_TRACE(file.strUrlPath);
         const std::string expected = ReadFileText(file.path);
-        HttpAnswer answer = session.Get(m_strBase + file.strUrlPath, {.strAcceptEncoding = "gzip, deflate"});
+        HttpAnswer answer = session.Get(base + file.strUrlPath, options);
         EXPECT_EQ(answer.nStatus, 200);
         EXPECT_EQ(answer.Header("content-type"), file.strContentType);
         EXPECT_EQ(answer.Header("content-length"), std::to_string(expected.size()));
@@ -48,13 +51,32 @@ TEST_F(ReleaseNginxTest, ServesEveryPackageAndDocumentByteForByte) {
         else
             EXPECT_EQ(answer.Header("cache-control"), "no-cache");
     }
-    EXPECT_TRUE(session.Get(m_strBase + files.front().strUrlPath).bReusedConnection);
+    EXPECT_TRUE(session.Get(base + files.front().strUrlPath, options).bReusedConnection);
+}
+
+TEST_F(ReleaseNginxTest, ServesEveryPackageAndDocumentByteForByte) {
+    ExpectServedByteForByte(m_Dir / "tree", m_strBase, 14, {.strAcceptEncoding = "gzip, deflate"});
+}
+
+// A signed release over TLS, as an edition with https:// URLs fetches it: the
+// documents, their signatures, version.txt with its signature and the packages.
+TEST_F(ReleaseNginxTest, ServesASignedReleaseOverTls) {
+    WriteFileText(m_Dir / "release.key", TSigningKey::Generate().PrivatePem());
+    PublishSampleRelease(m_Dir / "product", m_Dir / "tree", m_Dir / "release.key");
+    // 3 packages, 10 documents and version.txt, each signed but the packages.
+    ExpectServedByteForByte(m_Dir / "tree", m_Nginx->TlsBaseUrl(), 25,
+                            {.strAcceptEncoding = "gzip, deflate", .strCaFile = NginxServer::CaPem()});
+    EXPECT_THROW(HttpGet(m_Nginx->TlsBaseUrl() + "/produtos/bin/newvantix/version.txt"), std::runtime_error)
+        << "a certificate nobody trusts must not be accepted";
 }
 
 TEST_F(ReleaseNginxTest, AnswersNotFoundForAnythingUnpublished) {
     WriteFileText(m_Dir / "tree/files/.0123456789abcdef0123456789abcdef.tmp-1-0", "half a package");
     WriteFileText(m_Dir / "tree/version/orladesk/.pt-br.tmp-1-1", "{}");
     WriteFileText(m_Dir / "tree/files/notes.txt", "not a package");
+    WriteFileText(m_Dir / "tree/files/0123456789abcdef0123456789abcdef.sig", "no signature of packages");
+    WriteFileText(m_Dir / "tree/version/orladesk/.pt-br.sig", "hidden");
+    WriteFileText(m_Dir / "tree/produtos/bin/newvantix/version.txt.asc", "not a signature");
     const char* const paths[] = {
         "/files/0123456789abcdef0123456789abcdef",
         "/files/.0123456789abcdef0123456789abcdef.tmp-1-0",
@@ -64,6 +86,10 @@ TEST_F(ReleaseNginxTest, AnswersNotFoundForAnythingUnpublished) {
         "/version/orladesk/alpha/to/stable/",
         "/",
         "/files/",
+        "/files/0123456789abcdef0123456789abcdef.sig",
+        "/version/orladesk/alpha/to/stable/pt-br.sig",
+        "/version/orladesk/.pt-br.sig",
+        "/produtos/bin/newvantix/version.txt.asc",
     };
     HttpSession session;
     for (const char* path : paths) EXPECT_EQ(session.Get(m_strBase + path).nStatus, 404) << path;

@@ -11,12 +11,14 @@
 #include "support/TempDir.h"
 
 struct ServedFileExpectation {
-    std::string strUrlPath;  // "/files/<md5>", "/version/...", "/produtos/bin/newvantix/version.txt"
+    std::string strUrlPath;  // "/files/<md5>", "/version/...", "/produtos/bin/newvantix/version.txt", "....sig"
     std::filesystem::path path;
     std::string strContentType;
 };
 
-inline void PublishSampleRelease(const std::filesystem::path& product, const std::filesystem::path& tree) {
+// With a key file, the release is signed.
+inline void PublishSampleRelease(const std::filesystem::path& product, const std::filesystem::path& tree,
+                                 const std::filesystem::path& signingKey = {}) {
     std::mt19937 gen(42);
     std::string random(700000, '\0');
     for (char& c : random) c = static_cast<char>(gen() & 0xFF);
@@ -32,6 +34,7 @@ inline void PublishSampleRelease(const std::filesystem::path& product, const std
     request.strChannel = "stable";
     request.pathOut = tree;
     request.strInstallerVersion = "1.81";
+    request.pathSigningKey = signingKey;
     PublishRelease(request);
 }
 
@@ -41,9 +44,11 @@ inline std::vector<ServedFileExpectation> ListServedFiles(const std::filesystem:
     for (const auto& entry : std::filesystem::recursive_directory_iterator(tree)) {
         if (!entry.is_regular_file()) continue;
         const std::string rel = std::filesystem::relative(entry.path(), tree).string();
-        std::string type = rel.rfind("version/", 0) == 0 ? "application/json"
-                           : rel.rfind("files/", 0) == 0 ? "application/zip"
-                                                         : "text/plain";
+        const bool signature = entry.path().extension() == ".sig";
+        std::string type = signature                       ? "text/plain"
+                           : rel.rfind("version/", 0) == 0 ? "application/json"
+                           : rel.rfind("files/", 0) == 0   ? "application/zip"
+                                                           : "text/plain";
         files.push_back({"/" + rel, entry.path(), type});
     }
     return files;

@@ -46,6 +46,7 @@ HttpAnswer HttpSession::Get(const std::string& url, const HttpRequestOptions& op
     curl_easy_setopt(curl, CURLOPT_PATH_AS_IS, options.bPathAsIs ? 1L : 0L);
     curl_easy_setopt(curl, CURLOPT_NOPROXY, "*");
     curl_easy_setopt(curl, CURLOPT_TIMEOUT, 30L);
+    curl_easy_setopt(curl, CURLOPT_CAINFO, options.strCaFile.empty() ? nullptr : options.strCaFile.c_str());
     curl_easy_setopt(curl, CURLOPT_WRITEFUNCTION, CollectBody);
     curl_easy_setopt(curl, CURLOPT_WRITEDATA, &answer.strBody);
     curl_easy_setopt(curl, CURLOPT_HEADERFUNCTION, CollectHeader);

@@ -20,6 +20,7 @@ struct HttpRequestOptions {
     bool bHead = false;
     bool bPathAsIs = false;         // send ".." segments as written instead of resolving them
     std::string strAcceptEncoding;  // e.g. "gzip, deflate"; the body is then NOT decoded
+    std::string strCaFile;          // https: trust only the certificates in this PEM file
 };
 
 // One connection, kept alive between requests like a real client's.

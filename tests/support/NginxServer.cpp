@@ -11,6 +11,7 @@
 #include <thread>
 
 #include "support/TempDir.h"
+#include "support/TestCertificates.h"
 
 namespace fs = std::filesystem;
 
@@ -20,9 +21,10 @@ using namespace std::chrono_literals;
 
 constexpr int kStartAttempts = 3;
 
-// Replaces the value of the first `name ...;` directive.
-void SetDirective(std::string& conf, const std::string& name, const std::string& value) {
-    std::regex pattern("(^|\\n)([ \\t]*)" + name + "[ \\t][^;\\n]*;");
+// Replaces the value of the first `name ...;` directive whose value matches `valuePattern`.
+void SetDirective(std::string& conf, const std::string& name, const std::string& value,
+                  const std::string& valuePattern = "[^;\\n]*") {
+    std::regex pattern("(^|\\n)([ \\t]*)" + name + "[ \\t]+" + valuePattern + ";");
     std::smatch match;
     if (!std::regex_search(conf, match, pattern)) throw std::runtime_error("deploy/nginx.conf lacks " + name);
     conf.replace(match.position(0), match.length(0), match[1].str() + match[2].str() + name + " " + value + ";");
@@ -70,6 +72,8 @@ bool AcceptsConnections(int port) {
 
 bool NginxServer::Installed() { return fs::exists(kExecutable); }
 
+std::string NginxServer::CaPem() { return TestCertificates::Shared().CaPem(); }
+
 NginxServer::NginxServer(const fs::path& tree, const fs::path& runFolder, NginxOptions options)
     : m_RunFolder(runFolder) {
     for (int attempt = 0; attempt < kStartAttempts && !m_Process; ++attempt) TryStart(tree, options);
@@ -79,10 +83,15 @@ NginxServer::~NginxServer() { Stop(); }
 
 bool NginxServer::TryStart(const fs::path& tree, const NginxOptions& options) {
     m_nPort = FreeLoopbackPort();
+    do m_nTlsPort = FreeLoopbackPort();
+    while (m_nTlsPort == m_nPort);
     const fs::path run = m_RunFolder / ("nginx-" + std::to_string(m_nPort));
     fs::create_directories(run);
     std::string conf = ReadFileText(fs::path(VX_SOURCE_DIR) / "deploy/nginx.conf");
-    SetDirective(conf, "listen", "127.0.0.1:" + std::to_string(m_nPort));
+    SetDirective(conf, "listen", "127.0.0.1:" + std::to_string(m_nPort), "[0-9]+");
+    SetDirective(conf, "listen", "127.0.0.1:" + std::to_string(m_nTlsPort) + " ssl", "[0-9]+ ssl");
+    SetDirective(conf, "ssl_certificate", TestCertificates::Shared().ServerPem());
+    SetDirective(conf, "ssl_certificate_key", TestCertificates::Shared().ServerKey());
     SetDirective(conf, "root", tree.string());
     SetDirective(conf, "pid", (run / "nginx.pid").string());
     SetDirective(conf, "error_log", (run / "error.log").string() + " warn");
@@ -101,14 +110,14 @@ bool NginxServer::TryStart(const fs::path& tree, const NginxOptions& options) {
                                               (run / "nginx.conf").string(), "-g", "daemon off;"});
     // A loaded machine may take a while to start the master and its workers.
     for (int i = 0; i < 400 && nginx->IsRunning(); ++i) {
-        if (AcceptsConnections(m_nPort)) {
+        if (AcceptsConnections(m_nPort) && AcceptsConnections(m_nTlsPort)) {
             m_Process = std::move(nginx);
             m_CurrentRun = run;
             return true;
         }
         std::this_thread::sleep_for(50ms);
     }
-    m_strFailure += "nginx on port " + std::to_string(m_nPort) + ": " + nginx->StderrText() +
+    m_strFailure += "nginx on ports " + std::to_string(m_nPort) + " and " + std::to_string(m_nTlsPort) + ": " + nginx->StderrText() +
                     ReadIfThere(run / "startup.log") + ReadIfThere(run / "error.log") + "\n";
     nginx->Stop();
     return false;

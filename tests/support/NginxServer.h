@@ -16,7 +16,8 @@ struct NginxOptions {
     std::string strAccessLogFormat;
 };
 
-// Debian's nginx running deploy/nginx.conf on a free 127.0.0.1 port, in the
+// Debian's nginx running deploy/nginx.conf on two free 127.0.0.1 ports, one
+// plain and one with TLS (a certificate of TestCertificates), in the
 // foreground, with its pid, logs and temporary folders in `runFolder`. It is
 // stopped by its own process id. A port taken by someone else between choosing
 // and binding it costs one more attempt, up to three.
@@ -40,6 +41,9 @@ public:
     // Why the start failed: nginx's stderr and its logs.
     const std::string& FailureText() const { return m_strFailure; }
     std::string BaseUrl() const { return "http://127.0.0.1:" + std::to_string(m_nPort); }
+    std::string TlsBaseUrl() const { return "https://127.0.0.1:" + std::to_string(m_nTlsPort); }
+    // The PEM file of the authority that signed the TLS certificate: what a client must trust.
+    static std::string CaPem();
     int Port() const { return m_nPort; }
     pid_t Pid() const { return m_Process ? m_Process->Pid() : -1; }
     std::string AccessLog() const;
@@ -54,6 +58,7 @@ private:
     std::filesystem::path m_CurrentRun;
     std::unique_ptr<BackgroundProcess> m_Process;
     int m_nPort = 0;
+    int m_nTlsPort = 0;
     std::string m_strFailure;
 };
 
