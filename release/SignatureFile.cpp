@@ -11,8 +11,12 @@ std::filesystem::path SignaturePathOf(const std::filesystem::path& signedFile) {
     return path;
 }
 
+std::string SignatureFileText(std::string_view bytes, const TSigningKey& key) {
+    return Base64Encode(key.Sign(bytes)) + "\n";
+}
+
 void WriteSignatureOf(const std::filesystem::path& signedFile, std::string_view bytes, const TSigningKey& key) {
-    WriteFileAtomically(SignaturePathOf(signedFile), Base64Encode(key.Sign(bytes)) + "\n");
+    WriteFileAtomically(SignaturePathOf(signedFile), SignatureFileText(bytes, key));
 }
 
 void WriteSignedFile(const std::filesystem::path& file, std::string_view bytes, const TSigningKey& key) {

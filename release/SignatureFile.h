@@ -1,5 +1,6 @@
 #pragma once
 #include <filesystem>
+#include <string>
 #include <string_view>
 
 #include "release/SigningKey.h"
@@ -11,6 +12,9 @@
 inline constexpr std::string_view kSignatureSuffix = ".sig";
 
 std::filesystem::path SignaturePathOf(const std::filesystem::path& signedFile);
+
+// What `<name>.sig` holds for a file of these `bytes`.
+std::string SignatureFileText(std::string_view bytes, const TSigningKey& key);
 
 // Writes `signedFile.sig` for `bytes` (the content `signedFile` holds),
 // atomically. Call it after the file itself is in place: until then a reader

@@ -11,7 +11,7 @@
 #include "support/LogCapture.h"
 #include "support/RecordingTarget.h"
 #include "support/TestRelease.h"
-#include "support/TestSigningKey.h"
+#include "release/SignatureFile.h"
 #include "support/TestZip.h"
 #include "workers/ExtractThread.h"
 
@@ -317,7 +317,7 @@ TEST_F(EngineRun, UnattendedRefusalsSetOneTwoAndThree) {
 // ---- signed releases ----
 
 TEST_F(EngineRun, ASignedReleaseInstallsWithAnyOfTheTrustedKeys) {
-    TestSigningKey oldKey, newKey;
+    const TSigningKey oldKey = TSigningKey::Generate(), newKey = TSigningKey::Generate();
     releaseKeys = TReleaseKeys(oldKey.PublicKeyBase64() + "," + newKey.PublicKeyBase64());
     release.Publish("1.2.3.4", &newKey);
     StartEngine(citInstall, "a");
@@ -329,7 +329,7 @@ TEST_F(EngineRun, ASignedReleaseInstallsWithAnyOfTheTrustedKeys) {
 }
 
 TEST_F(EngineRun, AReleaseSignedByAnotherKeyShowsItsAbortedFrameAndFetchesNothing) {
-    TestSigningKey trusted, other;
+    const TSigningKey trusted = TSigningKey::Generate(), other = TSigningKey::Generate();
     releaseKeys = TReleaseKeys(trusted.PublicKeyBase64());
     release.Publish("1.2.3.4", &other);
     InstallInteractively();
@@ -356,7 +356,7 @@ TEST_F(EngineRun, AnExpiredReleaseEndsAnUpdateWithMinus1AndChangesNothing) {
     const auto before = Snapshot(InstallFolder("a"));
     const int fetched = release.PackageRequests();
 
-    TestSigningKey key;
+    const TSigningKey key = TSigningKey::Generate();
     releaseKeys = TReleaseKeys(key.PublicKeyBase64());
     release.Add("a.dll", "library a, version 2");
     release.Publish("1.2.3.5", &key, "2020-01-01T00:00:00Z");
@@ -369,7 +369,7 @@ TEST_F(EngineRun, AnExpiredReleaseEndsAnUpdateWithMinus1AndChangesNothing) {
 }
 
 TEST_F(EngineRun, UnattendedInstallOfAPackageThatFailsItsHashPlacesAndRegistersNothing) {
-    TestSigningKey key;
+    const TSigningKey key = TSigningKey::Generate();
     releaseKeys = TReleaseKeys(key.PublicKeyBase64());
     release.Publish("1.2.3.4", &key);
     const std::string other = MakeTestZip({{"data.txt", "some datX"}});

@@ -15,7 +15,7 @@
 #include "service/ReleaseKeys.h"
 #include "service/ReleaseRefusal.h"
 #include "service/SignedRelease.h"
-#include "support/TestSigningKey.h"
+#include "release/SignatureFile.h"
 
 namespace {
 
@@ -92,7 +92,7 @@ TEST(Base64, RoundTripsAndRefusesWhatIsNotCanonical) {
 }
 
 TEST(ReleaseKeys, ListsAndWhatTheyEnforce) {
-    TestSigningKey first, second;
+    const TSigningKey first = TSigningKey::Generate(), second = TSigningKey::Generate();
     const std::string content = "1.82";
     struct TCase {
         std::string strList;
@@ -115,13 +115,13 @@ TEST(ReleaseKeys, ListsAndWhatTheyEnforce) {
         const TReleaseKeys keys(c.strList);
         EXPECT_EQ(keys.Enforced(), c.bEnforced);
         EXPECT_EQ(keys.Unusable().size(), c.nUnusable);
-        EXPECT_EQ(keys.Verifies(content, first.SignatureFile(content)), c.bFirstVerifies);
+        EXPECT_EQ(keys.Verifies(content, SignatureFileText(content, first)), c.bFirstVerifies);
     }
     const TReleaseKeys keys(first.PublicKeyBase64());
     EXPECT_TRUE(keys.Verifies(content, "  " + Base64Encode(first.Sign(content)) + "\r\n"));
-    EXPECT_FALSE(keys.Verifies(content + "\n", first.SignatureFile(content)));
+    EXPECT_FALSE(keys.Verifies(content + "\n", SignatureFileText(content, first)));
     EXPECT_FALSE(keys.Verifies(content, ""));
-    EXPECT_FALSE(keys.Verifies(content, "!" + first.SignatureFile(content)));
+    EXPECT_FALSE(keys.Verifies(content, "!" + SignatureFileText(content, first)));
 }
 
 // ---- what a verified document must still satisfy ----

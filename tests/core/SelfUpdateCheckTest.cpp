@@ -3,6 +3,7 @@
 #include <sys/socket.h>
 #include <unistd.h>
 
+#include <optional>
 #include <stdexcept>
 #include <string>
 #include <vector>
@@ -11,6 +12,7 @@
 
 #include "engine/SelfUpdateCheck.h"
 #include "service/HttpClient.h"
+#include "release/SignatureFile.h"
 #include "service/ReleaseKeys.h"
 #include "support/LocalHttpServer.h"
 #include "support/LogCapture.h"
@@ -79,6 +81,34 @@ TEST_F(SelfUpdateFixture, SameOrOlderOrLineBrokenVersionIsNotAnnounced) {
         m_Server.Route("/version.txt", Reply(200, text));
         EXPECT_FALSE(Verify()) << text;
         EXPECT_TRUE(m_Log.Contains("VerifyInstallerUpdate: Local=1.81 Server=" + logged)) << text;
+    }
+}
+
+// With release keys, a newer installer is offered only when version.txt is
+// signed by one of them: anything else counts as no newer installer.
+TEST_F(SelfUpdateFixture, ASignedEditionOffersOnlyASignedNewerInstaller) {
+    const TSigningKey key = TSigningKey::Generate();
+    const TSigningKey other = TSigningKey::Generate();
+    m_Keys = TReleaseKeys(key.PublicKeyBase64());
+    m_Server.SetFailOnUnexpected(false);
+    m_Server.Route("/version.txt", Reply(200, "1.82"));
+    struct TCase {
+        const char* szName;
+        std::optional<TReply> signature;
+        bool bOffered;
+    };
+    const std::vector<TCase> cases{
+        {"signed", Reply(200, SignatureFileText("1.82", key)), true},
+        {"no signature", std::nullopt, false},
+        {"signed by another key", Reply(200, SignatureFileText("1.82", other)), false},
+        {"signature of another text", Reply(200, SignatureFileText("1.83", key)), false},
+    };
+    for (const TCase& c : cases) {
+        SCOPED_TRACE(c.szName);
+        m_Server.Route("/version.txt.sig", c.signature.value_or(Reply(404, "")));
+        const size_t refusals = m_Log.CountContaining("VerifyInstallerUpdate: Refused=\"signature\"");
+        EXPECT_EQ(Verify(), c.bOffered);
+        EXPECT_EQ(m_Log.CountContaining("VerifyInstallerUpdate: Refused=\"signature\""), refusals + !c.bOffered);
     }
 }
 

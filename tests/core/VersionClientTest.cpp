@@ -6,7 +6,7 @@
 #include "service/VersionClient.h"
 #include "support/LocalHttpServer.h"
 #include "support/ProxyEnv.h"
-#include "support/TestSigningKey.h"
+#include "release/SignatureFile.h"
 
 namespace {
 
@@ -245,13 +245,13 @@ protected:
     }
     static std::string SigPath() { return std::string(kVersionPath) + ".sig"; }
 
-    TestSigningKey m_Key;
-    TestSigningKey m_OtherKey;
+    const TSigningKey m_Key = TSigningKey::Generate();
+    const TSigningKey m_OtherKey = TSigningKey::Generate();
 };
 
 TEST_F(SignedVersionQuery, ASignedDocumentIsVerifiedBeforeItIsRead) {
     const std::string document = SignedDocument();
-    Serve(document, TReply{200, m_Key.SignatureFile(document)});
+    Serve(document, TReply{200, SignatureFileText(document, m_Key)});
     ASSERT_TRUE(Query(m_OtherKey.PublicKeyBase64() + "," + m_Key.PublicKeyBase64())) << m_strText;
     EXPECT_EQ(m_nLastError, 0);
     EXPECT_EQ(m_Version.nBuild, 4077);
@@ -277,14 +277,14 @@ TEST_F(SignedVersionQuery, EachFaultIsARefusalWithItsReason) {
     };
     const std::vector<TCase> cases{
         {"no signature", document, TReply{404, ""}, "signature"},
-        {"signed by an unknown key", document, TReply{200, m_OtherKey.SignatureFile(document)}, "signature"},
-        {"one byte changed", changed, TReply{200, m_Key.SignatureFile(document)}, "signature"},
+        {"signed by an unknown key", document, TReply{200, SignatureFileText(document, m_OtherKey)}, "signature"},
+        {"one byte changed", changed, TReply{200, SignatureFileText(document, m_Key)}, "signature"},
         {"not base64", document, TReply{200, "signed, honestly\n"}, "signature"},
         {"another locale's document", SignedDocument("pt-br"),
-         TReply{200, m_Key.SignatureFile(SignedDocument("pt-br"))}, "answers another query"},
+         TReply{200, SignatureFileText(SignedDocument("pt-br"), m_Key)}, "answers another query"},
         {"expired", SignedDocument("pt-br_x64", "2020-01-01T00:00:00Z"),
-         TReply{200, m_Key.SignatureFile(SignedDocument("pt-br_x64", "2020-01-01T00:00:00Z"))}, "expired"},
-        {"unsigned document", kDocument, TReply{200, m_Key.SignatureFile(kDocument)}, "answers another query"},
+         TReply{200, SignatureFileText(SignedDocument("pt-br_x64", "2020-01-01T00:00:00Z"), m_Key)}, "expired"},
+        {"unsigned document", kDocument, TReply{200, SignatureFileText(kDocument, m_Key)}, "answers another query"},
     };
     for (const TCase& c : cases) {
         SCOPED_TRACE(c.szName);

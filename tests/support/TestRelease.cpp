@@ -3,7 +3,7 @@
 #include <algorithm>
 
 #include "platform/Sha256Digest.h"
-#include "support/TestSigningKey.h"
+#include "release/SignatureFile.h"
 #include "support/TestZip.h"
 
 namespace {
@@ -41,7 +41,7 @@ std::string TestRelease::VersionPath(bool x64) {
     return std::string("/version/orladesk/alpha/to/stable/pt-br") + (x64 ? "_x64" : "");
 }
 
-void TestRelease::Publish(const std::string& version, const TestSigningKey* key, const std::string& expires) {
+void TestRelease::Publish(const std::string& version, const TSigningKey* key, const std::string& expires) {
     int parts[4] = {0, 0, 0, 0};
     std::sscanf(version.c_str(), "%d.%d.%d.%d", &parts[0], &parts[1], &parts[2], &parts[3]);
     std::string files;
@@ -67,7 +67,7 @@ void TestRelease::Publish(const std::string& version, const TestSigningKey* key,
               ",\"video\":\"\",\"is_latest\":true,\"bugged\":false," + signedPart + "\"changes\":[],\"files\":[" +
               files + "]}";
         m_Server.Route(VersionPath(x64), TReply{200, doc, "application/json"});
-        if (key) m_Server.Route(VersionPath(x64) + ".sig", TReply{200, key->SignatureFile(doc)});
+        if (key) m_Server.Route(VersionPath(x64) + ".sig", TReply{200, SignatureFileText(doc, *key)});
     }
 }
 

@@ -5,7 +5,7 @@
 
 #include "support/LocalHttpServer.h"
 
-class TestSigningKey;
+class TSigningKey;
 
 // A release served by a LocalHttpServer: the version document at the address
 // the installer asks for, and one zip package per file under /files/<md5>.
@@ -24,7 +24,7 @@ public:
     // Routes the document (plain and 64-bit) and every package. With `key`,
     // each document is a signed one (what it answers, `expires`, the SHA-256
     // of every file and package) with its signature beside it.
-    void Publish(const std::string& version = "1.2.3.4", const TestSigningKey* key = nullptr,
+    void Publish(const std::string& version = "1.2.3.4", const TSigningKey* key = nullptr,
                  const std::string& expires = "2099-01-01T00:00:00Z");
     // The document last published at VersionPath(x64).
     const std::string& Document(bool x64 = false) const { return m_Documents[x64]; }
