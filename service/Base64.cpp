@@ -23,8 +23,7 @@ std::string Base64Encode(std::string_view bytes) {
     for (size_t i = 0; i < bytes.size(); i += 3) {
         const size_t count = std::min<size_t>(3, bytes.size() - i);
         uint32_t group = 0;
-        for (size_t k = 0; k < 3; ++k)
-            group = (group << 8) | (k < count ? static_cast<uint8_t>(bytes[i + k]) : 0u);
+        for (size_t k = 0; k < 3; ++k) group = (group << 8) | (k < count ? static_cast<uint8_t>(bytes[i + k]) : 0u);
         for (size_t k = 0; k < 4; ++k) text += k <= count ? kAlphabet[(group >> (18 - 6 * k)) & 0x3F] : '=';
     }
     return text;

@@ -18,8 +18,8 @@ void CheckAnswers(const TVantixVersion& version, const TVantixVersionAnswers& ex
     const TVantixVersionAnswers& answers = version.Answers;
     if (answers.strProduct != expected.strProduct || answers.strChannel != expected.strChannel ||
         answers.strLocale != expected.strLocale)
-        throw TReleaseRefused(refusal::kAnotherQuery, "the document answers \"" + AnswersText(answers) +
-                                                          "\", not \"" + AnswersText(expected) + "\"");
+        throw TReleaseRefused(refusal::kAnotherQuery, "the document answers \"" + AnswersText(answers) + "\", not \"" +
+                                                          AnswersText(expected) + "\"");
 }
 
 void CheckExpiry(const std::string& expires, std::chrono::system_clock::time_point now) {
@@ -98,6 +98,6 @@ std::optional<std::chrono::system_clock::time_point> ParseUtcTime(std::string_vi
 }
 
 bool IsSha256Hex(std::string_view text) {
-    return text.size() == 64 &&
-           std::all_of(text.begin(), text.end(), [](char c) { return (c >= '0' && c <= '9') || (c >= 'a' && c <= 'f'); });
+    return text.size() == 64 && std::all_of(text.begin(), text.end(),
+                                            [](char c) { return (c >= '0' && c <= '9') || (c >= 'a' && c <= 'f'); });
 }

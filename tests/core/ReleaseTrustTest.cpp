@@ -11,11 +11,11 @@
 
 #include "platform/Ed25519.h"
 #include "platform/Sha256Digest.h"
+#include "release/SignatureFile.h"
 #include "service/Base64.h"
 #include "service/ReleaseKeys.h"
 #include "service/ReleaseRefusal.h"
 #include "service/SignedRelease.h"
-#include "release/SignatureFile.h"
 
 namespace {
 
@@ -66,9 +66,9 @@ TEST(Ed25519, PublishedVectorsVerifyAndAnyChangeFails) {
         }
         EXPECT_FALSE(VerifyEd25519(key, message, signature.substr(0, 63)));
         EXPECT_FALSE(VerifyEd25519(key, message, signature + '\0'));
-        EXPECT_FALSE(VerifyEd25519(KeyFromHex(kRfc8032[0].szPublicKey == v.szPublicKey ? kRfc8032[1].szPublicKey
-                                                                                         : kRfc8032[0].szPublicKey),
-                                   message, signature))
+        EXPECT_FALSE(VerifyEd25519(
+            KeyFromHex(kRfc8032[0].szPublicKey == v.szPublicKey ? kRfc8032[1].szPublicKey : kRfc8032[0].szPublicKey),
+            message, signature))
             << "another key";
     }
 }
@@ -185,8 +185,7 @@ TEST_F(SignedReleaseCheck, EachFaultGivesItsReason) {
         {"no expiry", [](TVantixVersion& v, TReleaseCheck&) { v.strExpires = ""; }, refusal::kExpired},
         {"expiry in another form", [](TVantixVersion& v, TReleaseCheck&) { v.strExpires = "2026-12-31 12:00:00"; },
          refusal::kExpired},
-        {"within the clock skew", [](TVantixVersion& v, TReleaseCheck&) { v.strExpires = "2026-12-10T23:56:00Z"; },
-         ""},
+        {"within the clock skew", [](TVantixVersion& v, TReleaseCheck&) { v.strExpires = "2026-12-10T23:56:00Z"; }, ""},
         {"older build", [](TVantixVersion&, TReleaseCheck& c) { c.strInstalledVersion = "1.2.3.5"; },
          refusal::kOlderThanInstalled},
         {"older major", [](TVantixVersion&, TReleaseCheck& c) { c.strInstalledVersion = "2.0.0.0"; },
@@ -195,8 +194,7 @@ TEST_F(SignedReleaseCheck, EachFaultGivesItsReason) {
         {"new installation", [](TVantixVersion&, TReleaseCheck& c) { c.strInstalledVersion = ""; }, ""},
         {"no package hash", [](TVantixVersion& v, TReleaseCheck&) { v.lstFiles[0]->strPackageSha256 = ""; },
          refusal::kPackageHash},
-        {"no file hash", [](TVantixVersion& v, TReleaseCheck&) { v.lstFiles[0]->strSha256 = ""; },
-         refusal::kFileHash},
+        {"no file hash", [](TVantixVersion& v, TReleaseCheck&) { v.lstFiles[0]->strSha256 = ""; }, refusal::kFileHash},
         {"upper-case hash", [](TVantixVersion& v, TReleaseCheck&) { v.lstFiles[0]->strSha256 = std::string(64, 'A'); },
          refusal::kFileHash},
         {"short hash", [](TVantixVersion& v, TReleaseCheck&) { v.lstFiles[0]->strSha256 = kHash.substr(1); },
@@ -213,9 +211,9 @@ TEST(ParseUtcTime, OnlyTheOneFormAndRealDates) {
     const auto t = ParseUtcTime("2027-01-10T03:04:05Z");
     ASSERT_TRUE(t);
     EXPECT_EQ(std::chrono::duration_cast<std::chrono::seconds>(t->time_since_epoch()).count(), 1799550245);
-    for (const char* text : {"2027-02-29T00:00:00Z", "2027-01-10T24:00:00Z", "2027-01-10T03:04:05",
-                             "2027-01-10T03:04:05+00:00", "2027-1-10T03:04:05Z", "2027-01-10t03:04:05Z",
-                             "2027-01-10T03:04:05.5Z", ""})
+    for (const char* text :
+         {"2027-02-29T00:00:00Z", "2027-01-10T24:00:00Z", "2027-01-10T03:04:05", "2027-01-10T03:04:05+00:00",
+          "2027-1-10T03:04:05Z", "2027-01-10t03:04:05Z", "2027-01-10T03:04:05.5Z", ""})
         EXPECT_FALSE(ParseUtcTime(text)) << text;
     EXPECT_TRUE(ParseUtcTime("2028-02-29T23:59:59Z"));
 }
