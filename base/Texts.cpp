@@ -83,9 +83,8 @@ constexpr TTranslatedText kUnexpectedError{
     "Corvane.\r\nCuando se comunique con soporte, proporcione el siguiente código: "};
 
 constexpr TTranslatedText kReleaseNotVerified{
-    "A versão recebida do servidor não pôde ser verificada e a instalação foi interrompida. Por favor, tente "
-    "novamente mais tarde ou entre em contato com a Corvane.\r\nAo contatar o suporte, forneça o seguinte código de "
-    "identificação: ",
+    "A versão recebida não pôde ser verificada e a instalação foi interrompida. Tente novamente mais tarde ou entre "
+    "em contato com a Corvane.\r\nAo contatar o suporte, forneça o seguinte código de identificação: ",
     "The release received from the server could not be verified, so the installation was stopped. Please try again "
     "later or contact Corvane.\r\nWhen contacting the support, please provide the following code: ",
     "La versión recibida del servidor no pudo ser verificada y la instalación se detuvo. Intente nuevamente más "

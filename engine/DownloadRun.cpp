@@ -4,14 +4,12 @@
 #include <filesystem>
 #include <utility>
 
-#include "base/ExitCode.h"
 #include "base/Texts.h"
 #include "diagnostics/ExceptionObject.h"
 #include "diagnostics/Log.h"
 #include "platform/PathJoin.h"
 #include "workers/DownloadThread.h"
 #include "workers/ExtractThread.h"
-#include "workers/RetryPolicy.h"
 
 TDownloadRun::TDownloadRun(IMessageTarget& window, const std::atomic<TCmdInstallType>& cmdInstall,
                            std::function<void(const std::string&)> fnPostAbortFrame, uint64_t nFixedPackageBudget)
@@ -27,13 +25,12 @@ TDownloadRun::~TDownloadRun() { StopWorkers(); }
 
 void TDownloadRun::AbortUnexpectedError() { m_fnPostAbortFrame(txtUnexpectedError); }
 
-// Unattended, the caller learns it from the exit code; in the window the run
-// stays suspended behind the aborted frame, which offers no retry: asking the
-// same server again would get the same release.
+// The run stays suspended behind the aborted frame, which offers no retry:
+// asking the same server again would get the same release. Unattended, that
+// frame ends the run with -1 (and a run without a window prints its text).
 void TDownloadRun::RefuseRelease(const std::string& text) {
     AppendLog("TDownloadRun.RefuseRelease: Release not verified: " + text);
     TExceptionObject::SilentException("Release not verified: " + text);
-    if (m_CmdInstall.load() != citNone) return TRetryPolicy::EndUnattended(m_Window, ecUnexpected);
     if (!SuspendInstallation()) m_fnPostAbortFrame(txtReleaseNotVerified);
 }
 

@@ -111,7 +111,7 @@ TEST_F(TextsTest, EngineTextsStartPortugueseAndStayForLanguageZero) {
               "novamente.");
     EXPECT_TRUE(txtUnexpectedError.starts_with("Ocorreu um erro inesperado ao efetuar a instalação. "));
     EXPECT_TRUE(txtUnexpectedError.ends_with("forneça o seguinte código de identificação: "));
-    EXPECT_TRUE(txtReleaseNotVerified.starts_with("A versão recebida do servidor não pôde ser verificada"));
+    EXPECT_TRUE(txtReleaseNotVerified.starts_with("A versão recebida não pôde ser verificada"));
     EXPECT_TRUE(txtReleaseNotVerified.ends_with("forneça o seguinte código de identificação: "));
 }
 

@@ -298,12 +298,20 @@ TEST_F(SignedVersionQuery, EachFaultIsARefusalWithItsReason) {
 }
 
 // A server that fails to answer for the signature is a failure to ask again,
-// not a refusal.
+// not a refusal; one that sends a signature without end is cut off at its
+// limit like any endless body.
 TEST_F(SignedVersionQuery, AFailedSignatureRequestIsAFailureNotARefusal) {
     Serve(SignedDocument(), TReply{503, ""});
     EXPECT_FALSE(Query(m_Key.PublicKeyBase64()));
     EXPECT_EQ(m_nLastError, 0);
     EXPECT_EQ(m_strText, "Exception=\"Signature answer StatusCode=503\" LastErrorCode=0 " + UrlPart());
+
+    TReply endless{200, SignatureFileText(SignedDocument(), m_Key)};
+    endless.Fault = TReply::TFault::EndlessBody;
+    Serve(SignedDocument(), endless);
+    EXPECT_FALSE(Query(m_Key.PublicKeyBase64()));
+    EXPECT_NE(m_nLastError, kReleaseRefused);
+    EXPECT_NE(m_strText.find("1024"), std::string::npos) << m_strText;
 }
 
 }  // namespace

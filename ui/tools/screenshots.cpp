@@ -90,6 +90,11 @@ bool RenderLanguage(uint8_t language, const QString& folder) {
         QCoreApplication::processEvents();
         ok &= Save(form, QString("%1/frame%2-%3-%4.png").arg(folder).arg(frame).arg(QString::fromUtf8(row.name.data(), static_cast<int>(row.name.size()))).arg(suffix));
     }
+    // The aborted frame also says when a release could not be verified.
+    Feed(form, Message(WM_SET_ABORT_MSG, 0, 0, txtReleaseNotVerified, "1A2B3C4D_10-12-09-41"));
+    form.SetVisibleFrame(fiAborted);
+    QCoreApplication::processEvents();
+    ok &= Save(form, QString("%1/aborted-unverified-%2.png").arg(folder, suffix));
     form.InternetConfig().ApplyLanguage();
     ok &= Save(form.InternetConfig(), QString("%1/proxy-dialog-%2.png").arg(folder, suffix));
 
