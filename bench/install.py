@@ -3,7 +3,7 @@
 and against the machine's lower bound, on synthetic releases served by nginx.
 
     bench/install.py [--build build] [--work /tmp/vx-install-bench] [--runs 3]
-                     [--profiles realistic,small,big] [--no-limited]
+                     [--profiles realistic,small,big] [--no-limited] [--signed]
 
 Products are generated (bench/make-product.py) and published (vxrelease) once
 and kept in the work folder; later runs reuse them. Every timed run starts from a
@@ -52,16 +52,20 @@ def median_seconds(command, runs, prepare=None, env=None):
 
 def ensure_release(build, profile):
     product = os.path.join(WORK, "products", profile)
-    tree = os.path.join(WORK, "trees", profile)
+    tree = os.path.join(WORK, "trees", profile + ("-signed" if SIGN_KEY else ""))
     marker = os.path.join(tree, ".bench-published")
+    signing = ["--sign-key", SIGN_KEY] if SIGN_KEY else []
     if os.path.exists(marker):
+        if SIGN_KEY:  # a kept tree's documents may have expired since
+            run([os.path.join(build, "bin/vxrelease"), "sign", tree] + signing, stdout=subprocess.DEVNULL)
         return tree
     shutil.rmtree(product, ignore_errors=True)
     shutil.rmtree(tree, ignore_errors=True)
     run([sys.executable, os.path.join(ROOT, "bench/make-product.py"), product, "--profile", profile])
     started = time.monotonic()
     run([os.path.join(build, "bin/vxrelease"), "publish", product, "--product", "orladesk", "--version", "1.0.0.0",
-         "--channel", "stable", "--out", tree, "--installer-version", INSTALLER_VERSION], stdout=subprocess.DEVNULL)
+         "--channel", "stable", "--out", tree, "--installer-version", INSTALLER_VERSION] + signing,
+        stdout=subprocess.DEVNULL)
     print("bench: published %s in %.0f s" % (profile, time.monotonic() - started), flush=True)
     open(marker, "w").close()
     return tree
@@ -89,6 +93,15 @@ def set_directive(conf, name, value):
     return conf
 
 
+def without_tls(conf):
+    """The configuration without its TLS listener: the installer is timed over plain
+    HTTP, as the figures of earlier rounds were, and no certificate is needed."""
+    conf, count = re.subn(r"\n[ \t]*(listen[ \t][^;\n]*[ \t]ssl|ssl_[a-z_]+[ \t][^;\n]*);", "", conf)
+    if count == 0:
+        raise RuntimeError("deploy/nginx.conf has no TLS directives to leave out")
+    return conf
+
+
 class Nginx:
     """deploy/nginx.conf on a loopback port, optionally with a rate limit per connection."""
 
@@ -97,7 +110,7 @@ class Nginx:
         self.folder = os.path.join(WORK, "nginx-%d" % self.port)
         os.makedirs(self.folder, exist_ok=True)
         with open(os.path.join(ROOT, "deploy/nginx.conf")) as f:
-            conf = f.read()
+            conf = without_tls(f.read())
         conf = set_directive(conf, "listen", "127.0.0.1:%d" % self.port)
         conf = set_directive(conf, "root", tree)
         conf = set_directive(conf, "pid", os.path.join(self.folder, "nginx.pid"))
@@ -140,6 +153,9 @@ def sandbox_env(sandbox, url):
                XDG_DESKTOP_DIR=os.path.join(home, "Desktop"), XDG_RUNTIME_DIR=os.path.join(sandbox, "run"),
                VXREG_HKCU=os.path.join(home, ".config/vxreg/HKCU.sqlite"),
                ORLADESK_DOWNLOAD_SERVER_URL=url, ORLADESK_INSTALLER_VERSION_URL=url + "/produtos/bin/newvantix/")
+    if SIGN_KEY:
+        with open(SIGN_KEY + ".pub") as f:
+            env["ORLADESK_RELEASE_PUBLIC_KEYS"] = f.read().strip()
     return env
 
 
@@ -299,8 +315,8 @@ def write_seconds(total_bytes, runs):
     return seconds
 
 
-def lower_bound(tree, files, url, runs, costs):
-    unpacked = sum(os.path.getsize(os.path.join(WORK, "products", os.path.basename(tree), e["file"])) for e in files)
+def lower_bound(profile, files, url, runs, costs):
+    unpacked = sum(os.path.getsize(os.path.join(WORK, "products", profile, e["file"])) for e in files)
     fetch = fetch_all_seconds(files, url, runs)
     cpu = sum(costs.values()) / CORES
     write = write_seconds(unpacked, runs)
@@ -327,14 +343,14 @@ def bench_profile(build, profile, runs, limited, results):
     for limit in ([0, LIMIT_BYTES_PER_SECOND] if limited else [0]):
         nginx = Nginx(tree, limit)
         try:
-            label = profile + (" at 12.5 MB/s" if limit else "")
+            label = profile + (" signed" if SIGN_KEY else "") + (" at 12.5 MB/s" if limit else "")
             sandbox = os.path.join(WORK, "sandbox")
             env = sandbox_env(sandbox, nginx.url)
             install, peak = time_installer(build, "/install", fresh_sandbox_script(sandbox), env, runs,
                                            profile + "-install")
             check_installed(sandbox, files)
             pipeline = median_seconds(pipeline_script(files, nginx.url, profile), runs)
-            bound, parts = lower_bound(tree, files, nginx.url, runs, costs)
+            bound, parts = lower_bound(profile, files, nginx.url, runs, costs)
             results.append(dict(scenario=label + ", fresh install", seconds=install, pipeline=pipeline,
                                 bound=bound, bound_parts=parts, peak=peak, largest=largest))
             if limit or profile != "realistic":
@@ -379,18 +395,24 @@ def print_table(results):
 
 
 def main():
-    global WORK, TRASH
+    global WORK, TRASH, SIGN_KEY
     parser = argparse.ArgumentParser(description=__doc__.splitlines()[0])
     parser.add_argument("--build", default=os.path.join(ROOT, "build"))
     parser.add_argument("--work", default="/tmp/vx-install-bench")
     parser.add_argument("--runs", type=int, default=3)
     parser.add_argument("--profiles", default="realistic,small,big")
     parser.add_argument("--no-limited", action="store_true", help="skip the run at 12.5 MB/s per connection")
+    parser.add_argument("--signed", action="store_true",
+                        help="publish signed releases and run an edition that trusts their key")
     args = parser.parse_args()
     WORK = os.path.abspath(args.work)
     TRASH = os.path.join(WORK, "trash")
     os.makedirs(WORK, exist_ok=True)
     build = os.path.abspath(args.build)
+    if args.signed:
+        SIGN_KEY = os.path.join(WORK, "bench-release.key")
+        if not os.path.exists(SIGN_KEY):
+            run([os.path.join(build, "bin/vxrelease"), "keygen", "--out", SIGN_KEY], stdout=subprocess.DEVNULL)
     results = []
     for profile in args.profiles.split(","):
         bench_profile(build, profile, args.runs, profile == "realistic" and not args.no_limited, results)
@@ -402,6 +424,7 @@ def main():
 
 WORK = None
 TRASH = None
+SIGN_KEY = None  # the release key with --signed
 
 if __name__ == "__main__":
     if len(sys.argv) == 3 and sys.argv[1] == "damage":
