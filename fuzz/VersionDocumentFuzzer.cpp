@@ -1,9 +1,12 @@
 // Feeds arbitrary bytes to the reader of the version service's answer. Besides
-// the sanitizers it checks two things: a refusal is always a TVersionFormatError
-// (anything else would escape the version query's handler), and whatever is
-// accepted survives a round trip through the release tool's writer unchanged,
-// so the reader and the publisher agree on every document the reader takes.
+// the sanitizers it checks three things: a refusal is always a TVersionFormatError
+// (anything else would escape the version query's handler), the checks of a
+// signed release refuse only with a reason, and whatever is accepted survives
+// a round trip through the release tool's writer unchanged (the signed fields
+// included), so the reader and the publisher agree on every document the
+// reader takes.
 #include <algorithm>
+#include <chrono>
 #include <cstdint>
 #include <cstdio>
 #include <cstdlib>
@@ -11,6 +14,8 @@
 #include <string_view>
 
 #include "release/VersionDocument.h"
+#include "service/ReleaseRefusal.h"
+#include "service/SignedRelease.h"
 #include "service/VersionInfoReader.h"
 
 namespace {
@@ -18,27 +23,6 @@ namespace {
 [[noreturn]] void Fault(const std::string& what) {
     std::fprintf(stderr, "version document fuzzer: %s\n", what.c_str());
     std::abort();
-}
-
-std::string Slashed(std::string path) {
-    std::replace(path.begin(), path.end(), '\\', '/');
-    return path;
-}
-
-TVersionDocument ForWriter(const TVantixVersion& version) {
-    TVersionDocument doc;
-    doc.nMajor = version.nMajor;
-    doc.nMinor = version.nMinor;
-    doc.nRelease = version.nRelease;
-    doc.nBuild = version.nBuild;
-    doc.strVideo = version.strVideo;
-    doc.bIsLatest = version.bIsLatest;
-    doc.bBugged = version.bBugVersion;
-    doc.arProducts = version.arProducts;
-    for (const auto& change : version.arChanges) doc.arChanges.push_back({change.strText, change.arProducts});
-    for (const auto& file : version.lstFiles)
-        doc.arFiles.push_back({Slashed(file->strFile), file->strMD5, file->nFileSize, file->strProduct});
-    return doc;
 }
 
 bool SameChanges(const TVantixVersion& a, const TVantixVersion& b) {
@@ -52,20 +36,36 @@ bool SameFiles(const TVantixVersion& a, const TVantixVersion& b) {
     return std::equal(a.lstFiles.begin(), a.lstFiles.end(), b.lstFiles.begin(), b.lstFiles.end(),
                       [](const auto& x, const auto& y) {
                           return x->strFile == y->strFile && x->strMD5 == y->strMD5 && x->nFileSize == y->nFileSize &&
-                                 x->strProduct == y->strProduct;
+                                 x->strProduct == y->strProduct && x->strSha256 == y->strSha256 &&
+                                 x->strPackageSha256 == y->strPackageSha256;
                       });
 }
 
 bool SameRelease(const TVantixVersion& a, const TVantixVersion& b) {
     return a.nMajor == b.nMajor && a.nMinor == b.nMinor && a.nRelease == b.nRelease && a.nBuild == b.nBuild &&
            a.strVideo == b.strVideo && a.bIsLatest == b.bIsLatest && a.bBugVersion == b.bBugVersion &&
-           a.arProducts == b.arProducts && SameChanges(a, b) && SameFiles(a, b);
+           a.arProducts == b.arProducts && a.Answers.strProduct == b.Answers.strProduct &&
+           a.Answers.strChannel == b.Answers.strChannel && a.Answers.strLocale == b.Answers.strLocale &&
+           a.strExpires == b.strExpires && SameChanges(a, b) && SameFiles(a, b);
+}
+
+// The checks of a signed release refuse what they do not like with a reason,
+// never with anything else that would escape the query's handler.
+void CheckSignedChecks(const TVantixVersion& version) {
+    TReleaseCheck check;
+    check.Expected = version.Answers;
+    check.strInstalledVersion = "1.2.3.4";
+    try {
+        CheckSignedRelease(version, check, std::chrono::system_clock::now());
+    } catch (const TReleaseRefused&) {
+    }
 }
 
 void CheckAccepted(const TVantixVersion& version) {
+    CheckSignedChecks(version);
     for (const auto& file : version.lstFiles)
         if (file->strFile.find('/') != std::string::npos) Fault("a file path kept a forward slash: " + file->strFile);
-    const std::string rewritten = WriteVersionDocument(ForWriter(version));
+    const std::string rewritten = WriteVersionDocument(DocumentFromRelease(version));
     TVantixVersion again;
     try {
         ReadVersionDocument(rewritten, again);

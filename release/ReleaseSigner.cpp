@@ -83,33 +83,14 @@ TDocumentAnswers AnswersFromPath(const fs::path& tree, const fs::path& document)
     return {parts.front(), channel, parts.back()};
 }
 
-std::string ForwardSlashes(std::string path) {
-    std::replace(path.begin(), path.end(), '\\', '/');
-    return path;
-}
-
 // The document as the writer would write it. What the writer cannot say
 // (a file not to install) is refused rather than silently changed.
-TVersionDocument ToWritable(TVantixVersion&& read, const fs::path& path) {
-    TVersionDocument doc;
-    doc.nMajor = read.nMajor;
-    doc.nMinor = read.nMinor;
-    doc.nRelease = read.nRelease;
-    doc.nBuild = read.nBuild;
-    doc.strVideo = read.strVideo;
-    doc.bIsLatest = read.bIsLatest;
-    doc.bBugged = read.bBugVersion;
-    doc.arProducts = read.arProducts;
-    for (TVantixVersionChange& change : read.arChanges)
-        doc.arChanges.push_back({std::move(change.strText), std::move(change.arProducts)});
-    for (const PVantixVersionFile& file : read.lstFiles) {
+TVersionDocument ToWritable(const TVantixVersion& read, const fs::path& path) {
+    for (const PVantixVersionFile& file : read.lstFiles)
         if (!file->bInstall)
             throw TPublishError("\"" + path.string() + "\" lists \"" + file->strFile +
                                 "\" without \"install\": true, which vxrelease does not write");
-        doc.arFiles.push_back(
-            {ForwardSlashes(file->strFile), file->strMD5, file->nFileSize, file->strProduct, file->strSha256, ""});
-    }
-    return doc;
+    return DocumentFromRelease(read);
 }
 
 TVersionDocument ReadDocument(const fs::path& path) {
@@ -119,7 +100,7 @@ TVersionDocument ReadDocument(const fs::path& path) {
     } catch (const std::exception& e) {
         throw TPublishError("the version document \"" + path.string() + "\" cannot be read: " + e.what());
     }
-    return ToWritable(std::move(read), path);
+    return ToWritable(read, path);
 }
 
 std::string ReadPackage(const fs::path& package, const fs::path& document) {

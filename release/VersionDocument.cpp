@@ -1,6 +1,9 @@
 #include "release/VersionDocument.h"
 
+#include <algorithm>
 #include <cstdio>
+
+#include "service/VantixVersion.h"
 
 namespace {
 
@@ -30,7 +33,33 @@ std::string SignedReleaseLines(const TVersionDocument& doc) {
     return out;
 }
 
+std::string ForwardSlashes(std::string path) {
+    std::replace(path.begin(), path.end(), '\\', '/');
+    return path;
+}
+
 }  // namespace
+
+TVersionDocument DocumentFromRelease(const TVantixVersion& release) {
+    TVersionDocument doc;
+    doc.nMajor = release.nMajor;
+    doc.nMinor = release.nMinor;
+    doc.nRelease = release.nRelease;
+    doc.nBuild = release.nBuild;
+    doc.strVideo = release.strVideo;
+    doc.bIsLatest = release.bIsLatest;
+    doc.bBugged = release.bBugVersion;
+    doc.arProducts = release.arProducts;
+    const TVantixVersionAnswers& answers = release.Answers;
+    if (!answers.strProduct.empty() || !answers.strChannel.empty() || !answers.strLocale.empty())
+        doc.answers = TDocumentAnswers{answers.strProduct, answers.strChannel, answers.strLocale};
+    doc.strExpires = release.strExpires;
+    for (const TVantixVersionChange& change : release.arChanges) doc.arChanges.push_back({change.strText, change.arProducts});
+    for (const PVantixVersionFile& file : release.lstFiles)
+        doc.arFiles.push_back({ForwardSlashes(file->strFile), file->strMD5, file->nFileSize, file->strProduct,
+                               file->strSha256, file->strPackageSha256});
+    return doc;
+}
 
 std::string JsonQuote(std::string_view text) {
     std::string out = "\"";

@@ -44,6 +44,13 @@ struct TVersionDocument {
     std::vector<TDocumentFile> arFiles;
 };
 
+struct TVantixVersion;
+
+// The document the writer makes of what the installer's reader read: file
+// names with "/" again, the signed fields as read. The writer marks every file
+// for installation; a caller that must not lose a file without it checks first.
+TVersionDocument DocumentFromRelease(const TVantixVersion& release);
+
 // The document as UTF-8 JSON, one file per line, ending with a line break. The
 // same input always gives the same bytes, so a second publish can tell that
 // nothing changed. Texts must be valid UTF-8 (the caller checks). What only
