@@ -1,6 +1,7 @@
 #include "base/Edition.h"
 
 #include <cstdlib>
+#include <string_view>
 
 namespace {
 std::string FromEnvironment(const char* name, const char* fallback) {
@@ -21,9 +22,11 @@ std::string strInstallerDownloadUrl() {
 }
 std::string strErrorReportUrl() { return FromEnvironment("ORLADESK_ERROR_REPORT_URL", defaultErrorReportUrl); }
 std::string strContractUrl() { return FromEnvironment("ORLADESK_CONTRACT_URL", defaultContractUrl); }
-// An empty variable falls back to the build's keys: it can never switch
-// verification off.
+// An empty or blank variable falls back to the build's keys: it can replace
+// them but never switch verification off.
 std::string strReleasePublicKeys() {
-    return FromEnvironment("ORLADESK_RELEASE_PUBLIC_KEYS", defaultReleasePublicKeys);
+    const char* value = std::getenv("ORLADESK_RELEASE_PUBLIC_KEYS");
+    if (value && std::string_view(value).find_first_not_of(" \t\r\n") != std::string_view::npos) return value;
+    return defaultReleasePublicKeys;
 }
 }  // namespace edition

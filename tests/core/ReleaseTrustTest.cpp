@@ -9,6 +9,7 @@
 #include <string>
 #include <vector>
 
+#include "base/Edition.h"
 #include "platform/Ed25519.h"
 #include "platform/Sha256Digest.h"
 #include "release/SignatureFile.h"
@@ -16,6 +17,7 @@
 #include "service/ReleaseKeys.h"
 #include "service/ReleaseRefusal.h"
 #include "service/SignedRelease.h"
+#include "support/ScopedEnv.h"
 
 namespace {
 
@@ -122,6 +124,16 @@ TEST(ReleaseKeys, ListsAndWhatTheyEnforce) {
     EXPECT_FALSE(keys.Verifies(content + "\n", SignatureFileText(content, first)));
     EXPECT_FALSE(keys.Verifies(content, ""));
     EXPECT_FALSE(keys.Verifies(content, "!" + SignatureFileText(content, first)));
+}
+
+TEST(ReleaseKeys, TheEnvironmentReplacesTheBuildsListButBlankLeavesIt) {
+    TScopedEnv env;
+    for (const char* blank : {"", " ", "\t\n"}) {
+        env.Set("ORLADESK_RELEASE_PUBLIC_KEYS", blank);
+        EXPECT_EQ(edition::strReleasePublicKeys(), edition::defaultReleasePublicKeys) << "\"" << blank << "\"";
+    }
+    env.Set("ORLADESK_RELEASE_PUBLIC_KEYS", "staging-key");
+    EXPECT_EQ(edition::strReleasePublicKeys(), "staging-key");
 }
 
 // ---- what a verified document must still satisfy ----
