@@ -18,7 +18,17 @@ struct UrlCase {
 
 TVersionQuery Query(TVersionChannel from, TVersionChannel to, const char* fromVersion = "",
                     bool bDev = false, bool bX64 = false, bool bMandatory = false) {
-    return TVersionQuery{"http://dl.test", "orladesk", fromVersion, from, to, bDev, "pt-br", bX64, bMandatory};
+    TVersionQuery query;
+    query.strBaseUrl = "http://dl.test";
+    query.strProduct = "orladesk";
+    query.strFromVersion = fromVersion;
+    query.FromChannel = from;
+    query.ToChannel = to;
+    query.bDev = bDev;
+    query.strSuffix = "pt-br";
+    query.bX64 = bX64;
+    query.bMandatory = bMandatory;
+    return query;
 }
 
 class VersionUrl : public ::testing::TestWithParam<UrlCase> {};
@@ -63,6 +73,18 @@ const char* const kDocument = R"({"major":5,"minor":12,"release":3,"build":4077,
 
 const char* const kVersionPath = "/version/orladesk/alpha/to/stable/pt-br_x64";
 
+// The query the engine's download set-up makes.
+TVersionQuery DownloadSetUpQuery(const std::string& baseUrl) {
+    TVersionQuery query;
+    query.strBaseUrl = baseUrl;
+    query.strProduct = "orladesk";
+    query.FromChannel = vcAlpha;
+    query.ToChannel = vcStable;
+    query.strSuffix = "pt-br";
+    query.bX64 = true;
+    return query;
+}
+
 class VersionClientTest : public ::testing::Test {
 protected:
     void TearDown() override { m_Server.Stop(); }
@@ -80,7 +102,7 @@ protected:
 TEST_F(VersionClientTest, QueryAsTheDownloadSetUpMakesIt) {
     m_Server.Route(kVersionPath, TReply{200, kDocument, "application/json"});
     const TProxySettings noHost;
-    TVersionQuery query{m_Server.BaseUrl(), "orladesk", "", vcAlpha, vcStable, false, "pt-br", true, false};
+    TVersionQuery query = DownloadSetUpQuery(m_Server.BaseUrl());
 
     ASSERT_TRUE(GetVersionInfo(query, m_Version, m_strText, m_nLastError, &noHost)) << m_strText;
     EXPECT_EQ(m_strText, UrlPart() + " Proxy=True");
@@ -235,7 +257,7 @@ class SignedVersionQuery : public VersionClientTest {
 protected:
     // The query of the download set-up, with `keys` in force.
     bool Query(const std::string& keys) {
-        TVersionQuery query{m_Server.BaseUrl(), "orladesk", "", vcAlpha, vcStable, false, "pt-br", true, false};
+        TVersionQuery query = DownloadSetUpQuery(m_Server.BaseUrl());
         query.Trust.Keys = TReleaseKeys(keys);
         return GetVersionInfo(query, m_Version, m_strText, m_nLastError, nullptr);
     }
