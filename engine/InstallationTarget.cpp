@@ -2,11 +2,13 @@
 
 #include <algorithm>
 #include <cctype>
+#include <optional>
 #include <stdexcept>
 
 #include "base/EditionConstants.h"
 #include "base/InstallationName.h"
 #include "diagnostics/Log.h"
+#include "platform/FileVersion.h"
 
 namespace {
 
@@ -128,4 +130,16 @@ bool TInstallationTarget::IsProcessRunning(const IProcessList& processes, const 
     for (const auto& process : processes.Snapshot())
         if (RunsFile(process, wanted) || MapsFile(processes, process.nPid, wanted)) return true;
     return false;
+}
+
+std::string TInstallationTarget::InstalledVersion(const std::string& installPath) {
+    const std::string exe = installPath + edition::strProductExeName;
+    const std::optional<TFileVersion> version = ReadPeFileVersion(exe);
+    if (!version) {
+        AppendLog("TInstallerThread.WMSetupDownloads: No version readable from " + exe +
+                  "; the release is not held to one");
+        return "";
+    }
+    return std::to_string(version->nMajor) + "." + std::to_string(version->nMinor) + "." +
+           std::to_string(version->nRelease) + "." + std::to_string(version->nBuild);
 }

@@ -51,6 +51,10 @@ public:
     // maps (a compatibility layer maps the program's image). Only that very
     // path counts, in any letter case; the same name in another folder does not.
     static bool IsProcessRunning(const IProcessList& processes, const std::string& path);
+    // "a.b.c.d" of the program installed in `installPath` (with a trailing
+    // separator), which an update or repair must not go below; "" (logged)
+    // when its version cannot be read.
+    static std::string InstalledVersion(const std::string& installPath);
 
 private:
     std::string m_strAppData;

@@ -14,7 +14,6 @@
 #include "engine/InstallationFinish.h"
 #include "engine/Registration.h"
 #include "engine/SelfUpdateCheck.h"
-#include "platform/FileVersion.h"
 #include "platform/ThreadName.h"
 #include "service/HttpClient.h"
 #include "service/VersionClient.h"
@@ -351,7 +350,7 @@ bool TInstallerThread::ReadRelease(TVantixVersion& version) {
     query.bX64 = m_Environment.bX64;
     query.fnShouldAbort = [this] { return m_Run.bInstallSuspended(); };
     query.Trust.Keys = m_Environment.releaseKeys;
-    if (query.Trust.Keys.Enforced() && !m_Run.IsNewInstall()) query.Trust.strInstalledVersion = InstalledVersion();
+    if (query.Trust.Keys.Enforced() && !m_Run.IsNewInstall()) query.Trust.strInstalledVersion = TInstallationTarget::InstalledVersion(InstallPath());
     std::string text;
     int32_t lastError = 0;
     if (!GetVersionInfo(query, version, text, lastError, &proxy)) {
@@ -365,19 +364,6 @@ bool TInstallerThread::ReadRelease(TVantixVersion& version) {
     AppendLog("TInstallerThread.WMSetupDownloads: " + text);
     m_nVersionQueryFailures = 0;
     return true;
-}
-
-// An update or repair must not go below the installed program's version.
-std::string TInstallerThread::InstalledVersion() const {
-    const std::string exe = InstallPath() + edition::strProductExeName;
-    const std::optional<TFileVersion> version = ReadPeFileVersion(exe);
-    if (!version) {
-        AppendLog("TInstallerThread.WMSetupDownloads: No version readable from " + exe +
-                  "; the release is not held to one");
-        return "";
-    }
-    return std::to_string(version->nMajor) + "." + std::to_string(version->nMinor) + "." +
-           std::to_string(version->nRelease) + "." + std::to_string(version->nBuild);
 }
 
 void TInstallerThread::PostProgressText() {

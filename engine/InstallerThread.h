@@ -113,7 +113,6 @@ private:
     // Download run
     void WMSetupDownloads();
     bool ReadRelease(TVantixVersion& version);
-    std::string InstalledVersion() const;
     void VersionQueryFailed(const std::string& text);
     void WMStartDownloadThreads();
     void WMStartExtractThreads();
