@@ -1,6 +1,7 @@
 #include "tools/vxrelease/CommandArgs.h"
 
 #include <algorithm>
+#include <iostream>
 
 #include "release/ExpiryStamp.h"
 #include "tools/vxrelease/UsageError.h"
@@ -75,4 +76,10 @@ unsigned ParseCount(const std::string& text, const std::string& what, unsigned m
 unsigned ParseExpiryDays(const TArgs& args) {
     // Ten years: beyond that an expiry protects nothing and is most likely a typing error.
     return args.Has("expires") ? ParseCount(args.One("expires"), "--expires", 1, 3650) : kDefaultExpiryDays;
+}
+
+bool HelpAsked(const TArgs& args, const char* helpText) {
+    if (!args.Has("help")) return false;
+    std::cout << helpText;
+    return true;
 }

@@ -21,6 +21,10 @@ private:
     std::vector<std::string> m_arPositional;
 };
 
+// Every command answers --help with its text: printed here, and true when
+// the command has nothing more to do.
+bool HelpAsked(const TArgs& args, const char* helpText);
+
 // The items of a comma-separated list; empty items are dropped.
 std::vector<std::string> SplitList(const std::string& text);
 

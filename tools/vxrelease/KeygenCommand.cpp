@@ -46,10 +46,7 @@ void WriteKeyFiles(const TSigningKey& key, const fs::path& keyPath, const fs::pa
 
 int RunKeygenCommand(const std::vector<std::string>& rest) {
     TArgs args(rest, {"help"});
-    if (args.Has("help")) {
-        std::cout << kKeygenHelp;
-        return kExitOk;
-    }
+    if (HelpAsked(args, kKeygenHelp)) return kExitOk;
     args.OnlyKnown({"out", "help"});
     if (!args.Positional().empty()) throw TUsageError("keygen takes no other argument than --out KEY");
     const fs::path keyPath = args.Required("out");

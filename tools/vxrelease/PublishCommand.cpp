@@ -116,10 +116,7 @@ TPublishRequest ParsePublish(const TArgs& args) {
 
 int RunPublishCommand(const std::vector<std::string>& rest) {
     TArgs args(rest, {"bugged", "is-latest", "help"});
-    if (args.Has("help")) {
-        std::cout << kPublishHelp;
-        return kExitOk;
-    }
+    if (HelpAsked(args, kPublishHelp)) return kExitOk;
     TPublishRequest request = ParsePublish(args);
     TPublishSummary summary = PublishRelease(request);
     std::cout << "Published " << request.strProduct << " " << request.strVersion << " to " << request.strChannel << ": "

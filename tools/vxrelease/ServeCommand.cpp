@@ -1,6 +1,5 @@
 #include "tools/vxrelease/ServeCommand.h"
 
-#include <iostream>
 
 #include "tools/vxrelease/CommandArgs.h"
 #include "tools/vxrelease/ExitCodes.h"
@@ -22,10 +21,7 @@ const char* const kServeHelp =
 
 int RunServeCommand(const std::vector<std::string>& rest) {
     TArgs args(rest, {"help"});
-    if (args.Has("help")) {
-        std::cout << kServeHelp;
-        return kExitOk;
-    }
+    if (HelpAsked(args, kServeHelp)) return kExitOk;
     args.OnlyKnown({"bind", "port", "help"});
     if (args.Positional().size() != 1) throw TUsageError("serve takes exactly one published tree");
     TServeOptions options;

@@ -29,10 +29,7 @@ const char* const kSignHelp =
 
 int RunSignCommand(const std::vector<std::string>& rest) {
     TArgs args(rest, {"help"});
-    if (args.Has("help")) {
-        std::cout << kSignHelp;
-        return kExitOk;
-    }
+    if (HelpAsked(args, kSignHelp)) return kExitOk;
     args.OnlyKnown({"sign-key", "expires", "help"});
     if (args.Positional().size() != 1) throw TUsageError("sign takes exactly one published tree");
     TSignRequest request;
