@@ -1,192 +1,170 @@
 #include "service/VersionInfoReader.h"
 
-#include <simdjson.h>
+#include <rapidjson/document.h>
+#include <rapidjson/error/en.h>
+#include <rapidjson/memorystream.h>
+#include <rapidjson/reader.h>
 
 #include <algorithm>
-#include <limits>
+
+#include "service/VersionJsonHandler.h"
 
 namespace {
 
-using simdjson::dom::element;
-using simdjson::dom::element_type;
-using simdjson::dom::object;
+using rapidjson::Value;
+
+// Iterative: a deeply nested document costs heap, not the thread's stack.
+// The reader stops after the value so that what follows is checked here: at
+// a NUL byte RapidJSON's stream would think the input ended.
+constexpr unsigned kParseFlags =
+    rapidjson::kParseIterativeFlag | rapidjson::kParseValidateEncodingFlag | rapidjson::kParseStopWhenDoneFlag;
 
 [[noreturn]] void Fail(const std::string& where, const std::string& what) {
     throw TVersionFormatError("Key \"" + where + "\": " + what);
 }
 
-// The first member named key, or nothing.
-bool FindKey(const object& obj, std::string_view key, element& value) {
-    return obj.at_key(key).get(value) == simdjson::SUCCESS;
+[[noreturn]] void FailJson(const std::string& what) { throw TVersionFormatError("Invalid JSON: " + what); }
+
+// Numeric change entries by position, from the handler: the built values keep
+// only what a number reads as.
+using TChangeNumbers = std::vector<std::string_view>;
+
+TChangeNumbers Parse(std::string_view json, rapidjson::Document& doc) {
+    rapidjson::MemoryStream stream(json.data(), json.size());
+    TVersionJsonHandler handler(doc, stream);
+    rapidjson::Reader reader;
+    rapidjson::ParseResult result;
+    auto generator = [&](rapidjson::Document&) {
+        result = reader.Parse<kParseFlags>(stream, handler);
+        return !result.IsError();
+    };
+    doc.Populate(generator);
+    if (!handler.Refusal().empty()) FailJson(handler.Refusal());
+    if (result.IsError())
+        FailJson(std::string(rapidjson::GetParseError_En(result.Code())) + " (at byte " +
+                 std::to_string(result.Offset()) + ")");
+    if (json.find_first_not_of(" \t\r\n", stream.Tell()) != std::string_view::npos)
+        FailJson("more than one value (at byte " + std::to_string(stream.Tell()) + ")");
+    return handler.ChangeNumbers();
 }
 
-element Required(const object& obj, std::string_view key, const std::string& where) {
-    element value;
-    if (!FindKey(obj, key, value)) Fail(where, "missing");
+// The first member named key, or nothing.
+const Value* FindKey(const Value& obj, std::string_view key) {
+    const Value name(rapidjson::StringRef(key.data(), static_cast<rapidjson::SizeType>(key.size())));
+    const auto member = obj.FindMember(name);
+    return member == obj.MemberEnd() ? nullptr : &member->value;
+}
+
+const Value& Required(const Value& obj, std::string_view key, const std::string& where) {
+    const Value* value = FindKey(obj, key);
+    if (!value) Fail(where, "missing");
+    return *value;
+}
+
+// IsInt holds only for a JSON integer: 10.0 and 1e1 are refused like any other mistyped number.
+int32_t ReadInt32(const Value& value, const std::string& where) {
+    if (!value.IsInt()) Fail(where, "not a whole number of 32 bits");
+    return value.GetInt();
+}
+
+std::string Text(const Value& value) { return std::string(value.GetString(), value.GetStringLength()); }
+
+std::string ReadString(const Value& value, const std::string& where) {
+    if (!value.IsString()) Fail(where, "not a string");
+    return Text(value);
+}
+
+bool ReadBool(const Value& value, const std::string& where) {
+    if (!value.IsBool()) Fail(where, "not true or false");
+    return value.GetBool();
+}
+
+const Value& ReadArray(const Value& value, const std::string& where) {
+    if (!value.IsArray()) Fail(where, "not an array");
     return value;
 }
 
-int32_t ReadInt32(const element& value, const std::string& where) {
-    int64_t number = 0;
-    if (value.get_int64().get(number) != simdjson::SUCCESS ||
-        number < std::numeric_limits<int32_t>::min() || number > std::numeric_limits<int32_t>::max())
-        Fail(where, "not a whole number of 32 bits");
-    return static_cast<int32_t>(number);
-}
-
-// A JSON integer: 10.0 and 1e1 are refused like any other mistyped number.
-bool IsWholeNumber(const element& value) {
-    return value.type() == element_type::INT64 || value.type() == element_type::UINT64;
-}
-
-std::string ReadString(const element& value, const std::string& where) {
-    std::string_view text;
-    if (value.get_string().get(text) != simdjson::SUCCESS) Fail(where, "not a string");
-    return std::string(text);
-}
-
-bool ReadBool(const element& value, const std::string& where) {
-    bool flag = false;
-    if (value.get_bool().get(flag) != simdjson::SUCCESS) Fail(where, "not true or false");
-    return flag;
-}
-
-simdjson::dom::array ReadArray(const element& value, const std::string& where) {
-    simdjson::dom::array array;
-    if (value.get_array().get(array) != simdjson::SUCCESS) Fail(where, "not an array");
-    return array;
-}
-
-std::vector<std::string> ReadStringArray(const element& value, const std::string& where) {
+std::vector<std::string> ReadStringArray(const Value& value, const std::string& where) {
     std::vector<std::string> texts;
     size_t index = 0;
-    for (element item : ReadArray(value, where))
+    for (const Value& item : ReadArray(value, where).GetArray())
         texts.push_back(ReadString(item, where + "[" + std::to_string(index++) + "]"));
     return texts;
 }
 
-// The DOM keeps a number only as its value; a change entry needs the text as
-// the service wrote it. The on-demand parser sees the raw tokens, so one walk
-// over "changes" collects the text of every numeric entry, by position; a walk
-// per entry would cost the whole document each time. find_field, like at_key,
-// takes the first of duplicate keys.
-class TRawChangeNumbers {
-public:
-    explicit TRawChangeNumbers(const simdjson::padded_string& json) : m_Json(json) {}
-
-    const std::string& Text(size_t index) {
-        if (!m_bRead) ReadAll();
-        if (index >= m_lstTexts.size() || m_lstTexts[index].empty())
-            Fail("changes[" + std::to_string(index) + "]", "cannot be read again");
-        return m_lstTexts[index];
-    }
-
-private:
-    void ReadAll() {
-        m_bRead = true;
-        simdjson::ondemand::parser parser;
-        simdjson::ondemand::document doc;
-        simdjson::ondemand::array changes;
-        if (parser.iterate(m_Json).get(doc) != simdjson::SUCCESS ||
-            doc.find_field("changes").get_array().get(changes) != simdjson::SUCCESS)
-            Fail("changes", "cannot be read again");
-        for (auto item : changes) {
-            simdjson::ondemand::value value;
-            simdjson::ondemand::json_type type;
-            if (item.get(value) != simdjson::SUCCESS || value.type().get(type) != simdjson::SUCCESS) break;
-            m_lstTexts.push_back(type == simdjson::ondemand::json_type::number ? TrimmedToken(value) : "");
-        }
-    }
-
-    static std::string TrimmedToken(simdjson::ondemand::value& value) {
-        std::string_view token = value.raw_json_token();
-        while (!token.empty() &&
-               (token.back() == ' ' || token.back() == '\t' || token.back() == '\r' || token.back() == '\n'))
-            token.remove_suffix(1);
-        return std::string(token);
-    }
-
-    const simdjson::padded_string& m_Json;
-    bool m_bRead = false;
-    std::vector<std::string> m_lstTexts;  // empty for entries that are not numbers
-};
-
-TVantixVersionChange ReadChange(const element& entry, TRawChangeNumbers& numbers, size_t index) {
-    const std::string where = "changes[" + std::to_string(index) + "]";
-    TVantixVersionChange change;
-    object obj;
-    if (entry.get_object().get(obj) == simdjson::SUCCESS) {
-        element text;
-        if (!FindKey(obj, "text", text) || !text.is_string())
-            Fail(where + ".text", "missing or not a string");
-        change.strText = ReadString(text, where + ".text");
-        change.arProducts = ReadStringArray(Required(obj, "products", where + ".products"),
-                                            where + ".products");
-        return change;
-    }
-    switch (entry.type()) {
-        case element_type::STRING:
-            change.strText = ReadString(entry, where);
-            return change;
-        case element_type::INT64:
-        case element_type::UINT64:
-        case element_type::DOUBLE:
-            change.strText = numbers.Text(index);
-            return change;
-        default:
-            Fail(where, "neither a string, a number nor an object with \"text\"");
-    }
+// The value of an optional text key; "" when missing or not a string.
+std::string OptionalString(const Value& obj, std::string_view key) {
+    const Value* value = FindKey(obj, key);
+    return value && value->IsString() ? Text(*value) : "";
 }
 
-// The value of an optional text key; "" when missing or not a string.
-std::string OptionalString(const object& obj, std::string_view key) {
-    element value;
-    std::string_view text;
-    if (FindKey(obj, key, value) && value.get_string().get(text) == simdjson::SUCCESS) return std::string(text);
-    return "";
+TVantixVersionChange ReadChangeObject(const Value& entry, const std::string& where) {
+    TVantixVersionChange change;
+    const Value* text = FindKey(entry, "text");
+    if (!text || !text->IsString()) Fail(where + ".text", "missing or not a string");
+    change.strText = Text(*text);
+    change.arProducts = ReadStringArray(Required(entry, "products", where + ".products"), where + ".products");
+    return change;
+}
+
+TVantixVersionChange ReadChange(const Value& entry, const TChangeNumbers& numbers, size_t index) {
+    const std::string where = "changes[" + std::to_string(index) + "]";
+    if (entry.IsObject()) return ReadChangeObject(entry, where);
+    TVantixVersionChange change;
+    if (entry.IsString()) {
+        change.strText = Text(entry);
+    } else if (entry.IsNumber()) {
+        if (index >= numbers.size() || numbers[index].empty()) Fail(where, "its text was not kept");
+        change.strText = std::string(numbers[index]);
+    } else {
+        Fail(where, "neither a string, a number nor an object with \"text\"");
+    }
+    return change;
 }
 
 // What a signed document says it answers; each part "" when not given.
-TVantixVersionAnswers ReadAnswers(const object& top) {
-    element value;
-    object answers;
-    if (!FindKey(top, "answers", value) || value.get_object().get(answers) != simdjson::SUCCESS) return {};
-    return {OptionalString(answers, "product"), OptionalString(answers, "channel"), OptionalString(answers, "locale")};
+TVantixVersionAnswers ReadAnswers(const Value& top) {
+    const Value* answers = FindKey(top, "answers");
+    if (!answers || !answers->IsObject()) return {};
+    return {OptionalString(*answers, "product"), OptionalString(*answers, "channel"),
+            OptionalString(*answers, "locale")};
 }
 
-PVantixVersionFile ReadFile(const element& entry, size_t index) {
+PVantixVersionFile ReadFile(const Value& entry, size_t index) {
     const std::string where = "files[" + std::to_string(index) + "]";
-    object obj;
-    if (entry.get_object().get(obj) != simdjson::SUCCESS) Fail(where, "not an object");
+    if (!entry.IsObject()) Fail(where, "not an object");
     auto file = std::make_unique<TVantixVersionFile>();
-    file->strFile = ReadString(Required(obj, "file", where + ".file"), where + ".file");
+    file->strFile = ReadString(Required(entry, "file", where + ".file"), where + ".file");
     std::replace(file->strFile.begin(), file->strFile.end(), '/', '\\');
-    file->strMD5 = ReadString(Required(obj, "md5", where + ".md5"), where + ".md5");
-    element value;
-    uint64_t nSize = 0;
-    if (FindKey(obj, "size", value) && IsWholeNumber(value) && value.get_uint64().get(nSize) == simdjson::SUCCESS &&
-        nSize <= std::numeric_limits<uint32_t>::max())
-        file->nFileSize = static_cast<uint32_t>(nSize);
-    bool bInstall = false;
-    if (FindKey(obj, "install", value) && value.get_bool().get(bInstall) == simdjson::SUCCESS)
-        file->bInstall = bInstall;
-    file->strProduct = OptionalString(obj, "product");
-    file->strSha256 = OptionalString(obj, "sha256");
-    file->strPackageSha256 = OptionalString(obj, "package_sha256");
+    file->strMD5 = ReadString(Required(entry, "md5", where + ".md5"), where + ".md5");
+    // IsUint: a JSON integer from 0 to 4294967295.
+    if (const Value* size = FindKey(entry, "size"); size && size->IsUint()) file->nFileSize = size->GetUint();
+    if (const Value* install = FindKey(entry, "install"); install && install->IsBool())
+        file->bInstall = install->GetBool();
+    file->strProduct = OptionalString(entry, "product");
+    file->strSha256 = OptionalString(entry, "sha256");
+    file->strPackageSha256 = OptionalString(entry, "package_sha256");
     return file;
+}
+
+// Optional: a list that is missing or unreadable leaves no products.
+std::vector<std::string> ReadProducts(const Value& top) {
+    const Value* products = FindKey(top, "products");
+    if (!products || !products->IsArray()) return {};
+    try {
+        return ReadStringArray(*products, "products");
+    } catch (const TVersionFormatError&) {
+        return {};
+    }
 }
 
 }  // namespace
 
 void ReadVersionDocument(std::string_view json, TVantixVersion& out) {
-    const simdjson::padded_string padded(json);
-    simdjson::dom::parser parser;
-    element doc;
-    if (auto error = parser.parse(padded).get(doc); error != simdjson::SUCCESS)
-        throw TVersionFormatError(std::string("Invalid JSON: ") + simdjson::error_message(error));
-    object top;
-    if (doc.get_object().get(top) != simdjson::SUCCESS)
-        throw TVersionFormatError("Invalid version document: the top level is not an object");
+    rapidjson::Document doc;
+    const TChangeNumbers numbers = Parse(json, doc);
+    if (!doc.IsObject()) throw TVersionFormatError("Invalid version document: the top level is not an object");
+    const Value& top = doc;
 
     out.nMajor = ReadInt32(Required(top, "major", "major"), "major");
     out.nMinor = ReadInt32(Required(top, "minor", "minor"), "minor");
@@ -195,28 +173,17 @@ void ReadVersionDocument(std::string_view json, TVantixVersion& out) {
     out.strVideo = ReadString(Required(top, "video", "video"), "video");
     out.bIsLatest = ReadBool(Required(top, "is_latest", "is_latest"), "is_latest");
     out.bBugVersion = ReadBool(Required(top, "bugged", "bugged"), "bugged");
-
-    out.arProducts.clear();
-    element products;
-    if (FindKey(top, "products", products) && products.is_array()) {
-        try {
-            out.arProducts = ReadStringArray(products, "products");
-        } catch (const TVersionFormatError&) {
-            out.arProducts.clear();  // optional: unreadable means empty
-        }
-    }
-
+    out.arProducts = ReadProducts(top);
     out.Answers = ReadAnswers(top);
     out.strExpires = OptionalString(top, "expires");
 
     out.arChanges.clear();
-    TRawChangeNumbers numbers(padded);
     size_t index = 0;
-    for (element entry : ReadArray(Required(top, "changes", "changes"), "changes"))
+    for (const Value& entry : ReadArray(Required(top, "changes", "changes"), "changes").GetArray())
         out.arChanges.push_back(ReadChange(entry, numbers, index++));
 
     out.lstFiles.clear();
     index = 0;
-    for (element entry : ReadArray(Required(top, "files", "files"), "files"))
+    for (const Value& entry : ReadArray(Required(top, "files", "files"), "files").GetArray())
         out.lstFiles.push_back(ReadFile(entry, index++));
 }
