@@ -44,7 +44,7 @@ TChangeNumbers Parse(std::string_view json, rapidjson::Document& doc) {
         FailJson(std::string(rapidjson::GetParseError_En(result.Code())) + " (at byte " +
                  std::to_string(result.Offset()) + ")");
     if (json.find_first_not_of(" \t\r\n", stream.Tell()) != std::string_view::npos)
-        FailJson("more than one value (at byte " + std::to_string(stream.Tell()) + ")");
+        FailJson("more than white space after the value (at byte " + std::to_string(stream.Tell()) + ")");
     return handler.ChangeNumbers();
 }
 

@@ -30,6 +30,8 @@ public:
 //   of a signed release as "" (which its checks then refuse).
 //   Required keys that are missing or unreadable fail the query.
 // - A change entry that is a number keeps its text exactly as written ("1.50").
+// - Nesting deeper than 1024 levels is refused, and so is an escaped lone
+//   surrogate ("\udc00"): it does not decode to UTF-8.
 //
 // Throws TVersionFormatError. Fields read before a failure stay in out.
 void ReadVersionDocument(std::string_view json, TVantixVersion& out);

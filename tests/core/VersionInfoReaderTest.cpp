@@ -75,7 +75,12 @@ INSTANTIATE_TEST_SUITE_P(
         RejectCase{"FileWithoutMd5", Document("\"files\":[{\"file\":\"a\"}]", "files"), "files[0].md5"},
         RejectCase{"FileWithoutName", Document("\"files\":[{\"md5\":\"a\"}]", "files"), "files[0].file"},
         RejectCase{"FileNotObject", Document("\"files\":[\"a\"]", "files"), "files[0]"},
-        RejectCase{"InvalidUtf8", Document("\"video\":\"\xC3\x28\"", "video"), "Invalid JSON"}),
+        RejectCase{"InvalidUtf8", Document("\"video\":\"\xC3\x28\"", "video"), "Invalid JSON"},
+        RejectCase{"LoneSurrogateEscape", Document("\"video\":\"\\udc00\"", "video"), "Invalid JSON"},
+        RejectCase{"NulAfterTheValue", Document() + std::string(1, '\0') + "x", "Invalid JSON"},
+        RejectCase{"DeepNesting",
+                   Document("\"extra\":" + std::string(1'000'000, '[') + std::string(1'000'000, ']')),
+                   "Invalid JSON"}),
     [](const ::testing::TestParamInfo<RejectCase>& info) { return std::string(info.param.name); });
 
 TEST(VersionDocument, ReadsEveryField) {
@@ -185,6 +190,21 @@ TEST(VersionDocument, ManyNumericChangesKeepTheirTextAndOrder) {
         EXPECT_EQ(v.arChanges[i].strText, std::to_string(i) + ".50");
     EXPECT_EQ(v.arChanges[nEntries].strText, "text");
     EXPECT_EQ(v.arChanges[nEntries + 1].strText, "-0.0");
+}
+
+// Only the entries of the first top-level "changes" list have their text kept:
+// numbers inside an entry, under another key or in a later duplicate do not
+// shift them.
+TEST(VersionDocument, NumericChangeTextsComeFromTheListThatCounts) {
+    TVantixVersion v;
+    ReadVersionDocument(Document(R"("extra":{"changes":[7.0]},)"
+                                 R"("changes":[{"text":"a","products":[],"n":9.5},3.25,"b",-1e2],"changes":[2.75])",
+                                 "changes"),
+                        v);
+    ASSERT_EQ(v.arChanges.size(), 4u);
+    EXPECT_EQ(v.arChanges[1].strText, "3.25");
+    EXPECT_EQ(v.arChanges[2].strText, "b");
+    EXPECT_EQ(v.arChanges[3].strText, "-1e2");
 }
 
 TEST(VersionDocument, SecondReadReplacesListsInsteadOfAppending) {
