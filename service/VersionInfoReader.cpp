@@ -25,6 +25,18 @@ constexpr unsigned kParseFlags =
 
 [[noreturn]] void FailJson(const std::string& what) { throw TVersionFormatError("Invalid JSON: " + what); }
 
+void CheckParsed(const TVersionJsonHandler& handler, const rapidjson::ParseResult& result) {
+    if (!handler.Refusal().empty()) FailJson(handler.Refusal());
+    if (result.IsError())
+        FailJson(std::string(rapidjson::GetParseError_En(result.Code())) + " (at byte " +
+                 std::to_string(result.Offset()) + ")");
+}
+
+void CheckOnlyWhiteSpaceAfter(std::string_view json, size_t end) {
+    if (json.find_first_not_of(" \t\r\n", end) != std::string_view::npos)
+        FailJson("more than white space after the value (at byte " + std::to_string(end) + ")");
+}
+
 // Numeric change entries by position, from the handler: the built values keep
 // only what a number reads as.
 using TChangeNumbers = std::vector<std::string_view>;
@@ -34,17 +46,15 @@ TChangeNumbers Parse(std::string_view json, rapidjson::Document& doc) {
     TVersionJsonHandler handler(doc, stream);
     rapidjson::Reader reader;
     rapidjson::ParseResult result;
+    // Populate only moves the built value into doc: the events go to the
+    // handler, which builds into doc itself.
     auto generator = [&](rapidjson::Document&) {
         result = reader.Parse<kParseFlags>(stream, handler);
         return !result.IsError();
     };
     doc.Populate(generator);
-    if (!handler.Refusal().empty()) FailJson(handler.Refusal());
-    if (result.IsError())
-        FailJson(std::string(rapidjson::GetParseError_En(result.Code())) + " (at byte " +
-                 std::to_string(result.Offset()) + ")");
-    if (json.find_first_not_of(" \t\r\n", stream.Tell()) != std::string_view::npos)
-        FailJson("more than white space after the value (at byte " + std::to_string(stream.Tell()) + ")");
+    CheckParsed(handler, result);
+    CheckOnlyWhiteSpaceAfter(json, stream.Tell());
     return handler.ChangeNumbers();
 }
 

@@ -2,6 +2,7 @@
 #include <rapidjson/document.h>
 #include <rapidjson/memorystream.h>
 
+#include <cstdint>
 #include <string>
 #include <string_view>
 #include <vector>
