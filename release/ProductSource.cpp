@@ -9,6 +9,7 @@
 #include <map>
 #include <system_error>
 
+#include "base/Utf8.h"
 #include "release/PublishError.h"
 
 namespace fs = std::filesystem;
@@ -140,38 +141,4 @@ std::vector<TSourceFile> ScanProductFolder(const fs::path& folder) {
     if (files.empty()) throw TPublishError("the product folder \"" + folder.string() + "\" holds no file");
     std::sort(files.begin(), files.end(), [](const auto& a, const auto& b) { return a.strRelPath < b.strRelPath; });
     return files;
-}
-
-bool IsValidUtf8(std::string_view text) {
-    std::size_t i = 0;
-    while (i < text.size()) {
-        unsigned char c = static_cast<unsigned char>(text[i]);
-        std::size_t extra = 0;
-        std::uint32_t cp = 0;
-        if (c < 0x80) {
-            ++i;
-            continue;
-        }
-        if ((c & 0xE0) == 0xC0) {
-            extra = 1;
-            cp = c & 0x1F;
-        } else if ((c & 0xF0) == 0xE0) {
-            extra = 2;
-            cp = c & 0x0F;
-        } else if ((c & 0xF8) == 0xF0) {
-            extra = 3;
-            cp = c & 0x07;
-        } else
-            return false;
-        if (i + extra >= text.size()) return false;
-        for (std::size_t k = 1; k <= extra; ++k) {
-            unsigned char cc = static_cast<unsigned char>(text[i + k]);
-            if ((cc & 0xC0) != 0x80) return false;
-            cp = (cp << 6) | (cc & 0x3F);
-        }
-        static const std::uint32_t kMin[] = {0, 0x80, 0x800, 0x10000};
-        if (cp < kMin[extra] || cp > 0x10FFFF || (cp >= 0xD800 && cp <= 0xDFFF)) return false;
-        i += extra + 1;
-    }
-    return true;
 }

@@ -27,6 +27,3 @@ struct TSourceFile {
 // - two paths that differ only in letter case (one file on Windows);
 // - a folder without any file.
 std::vector<TSourceFile> ScanProductFolder(const std::filesystem::path& folder);
-
-// True when `text` is well-formed UTF-8 (no overlong forms or surrogates).
-bool IsValidUtf8(std::string_view text);

@@ -11,6 +11,7 @@
 #include <system_error>
 #include <thread>
 
+#include "base/Utf8.h"
 #include "release/AtomicFile.h"
 #include "release/FileSha256.h"
 #include "release/Md5Hex.h"

@@ -7,6 +7,7 @@
 
 #include <algorithm>
 
+#include "base/Utf8.h"
 #include "service/VersionJsonHandler.h"
 
 namespace {
@@ -15,9 +16,10 @@ using rapidjson::Value;
 
 // Iterative: a deeply nested document costs heap, not the thread's stack.
 // The reader stops after the value so that what follows is checked here: at
-// a NUL byte RapidJSON's stream would think the input ended.
-constexpr unsigned kParseFlags =
-    rapidjson::kParseIterativeFlag | rapidjson::kParseValidateEncodingFlag | rapidjson::kParseStopWhenDoneFlag;
+// a NUL byte RapidJSON's stream would think the input ended. The encoding is
+// checked before, all at once: RapidJSON's check, character by character,
+// took a third of the parse.
+constexpr unsigned kParseFlags = rapidjson::kParseIterativeFlag | rapidjson::kParseStopWhenDoneFlag;
 
 [[noreturn]] void Fail(const std::string& where, const std::string& what) {
     throw TVersionFormatError("Key \"" + where + "\": " + what);
@@ -42,6 +44,7 @@ void CheckOnlyWhiteSpaceAfter(std::string_view json, size_t end) {
 using TChangeNumbers = std::vector<std::string_view>;
 
 TChangeNumbers Parse(std::string_view json, rapidjson::Document& doc) {
+    if (!IsValidUtf8(json)) FailJson("the document is not UTF-8");
     rapidjson::MemoryStream stream(json.data(), json.size());
     TVersionJsonHandler handler(doc, stream);
     rapidjson::Reader reader;
