@@ -16,8 +16,9 @@ bool IsNumberChar(char ch) {
     return (ch >= '0' && ch <= '9') || ch == '-' || ch == '+' || ch == '.' || ch == 'e' || ch == 'E';
 }
 
-// UTF-8 of U+D800 to U+DFFF: 0xED followed by 0xA0 or above. The reader
-// validates the bytes as written, not what an escape decodes to.
+// UTF-8 of U+D800 to U+DFFF: 0xED followed by 0xA0 or above. The document's
+// bytes are checked for UTF-8 before it is read; what an escape decodes to is
+// seen only here.
 bool EncodesSurrogate(std::string_view text) {
     for (size_t at = text.find('\xED'); at != std::string_view::npos && at + 1 < text.size();
          at = text.find('\xED', at + 1))
