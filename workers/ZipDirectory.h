@@ -1,0 +1,38 @@
+#pragma once
+#include <cstdint>
+#include <string>
+#include <string_view>
+
+// Where a package's first entry lies and what its headers say of it.
+struct TZipEntryLayout {
+    std::string strName;  // from the local header, as stored (UTF-8)
+    uint16_t nFlags = 0;
+    uint16_t nMethod = 0;
+    uint32_t nCrc32 = 0;
+    uint32_t nCompressedSize = 0;
+    uint32_t nUncompressedSize = 0;
+    size_t nDataOffset = 0;  // the compressed data, bound-checked against the package
+    bool bRegularFile = true;
+    uint32_t nPermissions = 0;
+};
+
+// Reads the headers of a release package: the end record, the central
+// directory and the local header of the entry stored first. Everything the
+// release tool never writes (ZIP64 records, encryption, other methods, several
+// disks) is refused with std::runtime_error, and so is every header that does
+// not lie whole inside the package or disagrees with its other copy.
+class TZipDirectory {
+public:
+    explicit TZipDirectory(std::string_view package);
+    const TZipEntryLayout& FirstEntry() const { return m_Entry; }
+
+private:
+    struct TCentralRecord;
+    size_t FindEndRecord() const;
+    TCentralRecord FirstCentralRecord(size_t endRecord) const;
+    void ReadLocalHeader(const TCentralRecord& central);
+    void CheckSupported() const;
+
+    std::string_view m_Package;
+    TZipEntryLayout m_Entry;
+};
