@@ -40,8 +40,7 @@ uint32_t StateAfterLiteral(uint32_t state) { return state < 4 ? 0 : (state < 10 
 
 }  // namespace
 
-TLzmaDecoder::TLzmaDecoder(std::string_view data, uint64_t nSize, bool bEndMarker)
-    : m_Input(data), m_nSize(nSize), m_bEndMarker(bEndMarker) {
+TLzmaDecoder::TLzmaDecoder(std::string_view data, uint64_t nSize) : m_Input(data), m_nSize(nSize) {
     ReadProperties();
     // liblzma's rounding of the dictionary, so that both readers accept the
     // same distances; a window larger than the whole entry would be wasted.
@@ -80,10 +79,16 @@ void TLzmaDecoder::ReadProperties() {
 void TLzmaDecoder::StartRangeDecoder() {
     if (NextInputByte() != 0) Damaged("bad first byte");
     for (int i = 0; i < 4; ++i) m_nCode = (m_nCode << 8) | NextInputByte();
+    if (m_bOverrun) Damaged("cut short");
 }
 
+// Past the end it reads zeros and notes the overrun: whether that is damage
+// depends on where the stream stands (see DecodeEnd).
 uint8_t TLzmaDecoder::NextInputByte() {
-    if (m_nInputPos >= m_Input.size()) Damaged("cut short");
+    if (m_nInputPos == m_Input.size()) {
+        m_bOverrun = true;
+        return 0;
+    }
     return static_cast<uint8_t>(m_Input[m_nInputPos++]);
 }
 
@@ -167,14 +172,11 @@ size_t TLzmaDecoder::Read(std::span<char> buffer) {
     return n;
 }
 
-// False at the end of the stream. Bytes beyond the declared size are refused
-// before they are decoded.
+// False at the end of the stream. A symbol that needed bytes beyond the
+// packed data is never handed out.
 bool TLzmaDecoder::DecodeNextSymbol() {
     if (m_bEnded) return false;
-    if (m_nTotal == m_nSize && !m_bEndMarker) {
-        m_bEnded = true;
-        return false;
-    }
+    if (m_nTotal == m_nSize) return DecodeEnd();
     const uint32_t posState = static_cast<uint32_t>(m_nTotal) & ((1u << m_nPb) - 1);
     if (DecodeBit(m_IsMatch[m_nState * 16 + posState]) == 0)
         DecodeLiteral();
@@ -182,11 +184,32 @@ bool TLzmaDecoder::DecodeNextSymbol() {
         DecodeMatch(posState);
     else
         DecodeRepeat(posState);
-    return !m_bEnded;
+    if (m_bOverrun) Damaged("cut short");
+    return true;
+}
+
+// The declared size is reached. Whatever the entry's flags say, an end marker
+// may follow or not (the size is known, so the marker is optional): the
+// packed data may end here, or end inside the marker, or hold the marker
+// whole; anything else is more data than declared. liblzma, which
+// libarchive's reader feeds the packed data whole, accepts the same.
+bool TLzmaDecoder::DecodeEnd() {
+    m_bEnded = true;
+    if (m_nInputPos == m_Input.size()) return false;
+    const uint32_t posState = static_cast<uint32_t>(m_nTotal) & ((1u << m_nPb) - 1);
+    const bool bMatch = DecodeBit(m_IsMatch[m_nState * 16 + posState]) == 1;
+    const bool bRepeat = bMatch && DecodeBit(m_IsRep[m_nState]) == 1;
+    if (m_bOverrun) return false;
+    if (!bMatch || bRepeat) Damaged("longer than its declared size");
+    const uint32_t distance = DecodeDistance(DecodeLength(m_MatchLength, posState));
+    if (m_bOverrun) return false;
+    if (distance != kEndMarkerDistance) Damaged("longer than its declared size");
+    Normalize();
+    if (!m_bOverrun && m_nCode != 0) Damaged("bad end");
+    return false;
 }
 
 void TLzmaDecoder::DecodeLiteral() {
-    if (m_nTotal == m_nSize) Damaged("longer than its declared size");
     const uint32_t previous = m_nTotal == 0 ? 0 : WindowByte(0);
     const uint32_t context =
         ((static_cast<uint32_t>(m_nTotal) & ((1u << m_nLp) - 1)) << m_nLc) + (previous >> (8 - m_nLc));
@@ -211,7 +234,8 @@ void TLzmaDecoder::DecodeLiteral() {
 void TLzmaDecoder::DecodeMatch(uint32_t posState) {
     const uint32_t length = DecodeLength(m_MatchLength, posState);
     const uint32_t distance = DecodeDistance(length);
-    if (distance == kEndMarkerDistance) return EndAtMarker();
+    if (m_bOverrun) return;
+    if (distance == kEndMarkerDistance) Damaged("ends before its declared size");
     m_Reps = {distance, m_Reps[0], m_Reps[1], m_Reps[2]};
     m_nState = m_nState < kFirstMatchState ? 7 : 10;
     StartCopy(length + kMatchMinLength);
@@ -242,17 +266,8 @@ void TLzmaDecoder::DecodeRepeat(uint32_t posState) {
     StartCopy(length + kMatchMinLength);
 }
 
-// Only where the flag announces it, at the declared size, and with the range
-// decoder drained, as liblzma requires.
-void TLzmaDecoder::EndAtMarker() {
-    if (!m_bEndMarker) Damaged("an end marker the entry does not announce");
-    if (m_nTotal != m_nSize) Damaged("ends before its declared size");
-    Normalize();
-    if (m_nCode != 0) Damaged("bad end");
-    m_bEnded = true;
-}
-
 void TLzmaDecoder::StartCopy(uint32_t nLength) {
+    if (m_bOverrun) return;
     const uint32_t distance = m_Reps[0];
     if (distance >= m_nTotal || distance >= m_nDictionary) Damaged("a distance reaches before the window");
     if (nLength > m_nSize - m_nTotal) Damaged("longer than its declared size");

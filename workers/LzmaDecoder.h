@@ -12,9 +12,10 @@
 // and a damaged stream throws std::runtime_error.
 class TLzmaDecoder {
 public:
-    // `nSize` is the entry's declared size; `bEndMarker`: the stream ends with
-    // its end marker, otherwise it ends at `nSize` bytes.
-    TLzmaDecoder(std::string_view data, uint64_t nSize, bool bEndMarker);
+    // `nSize` is the entry's declared size: the stream ends there, with or
+    // without its end marker (general-purpose bit 1 only says which the
+    // writer meant; a reader that knows the size needs no marker).
+    TLzmaDecoder(std::string_view data, uint64_t nSize);
 
     // The next bytes; 0 at the end of the stream.
     size_t Read(std::span<char> buffer);
@@ -46,7 +47,7 @@ private:
     void DecodeLiteral();
     void DecodeMatch(uint32_t posState);
     void DecodeRepeat(uint32_t posState);
-    void EndAtMarker();
+    bool DecodeEnd();
     void StartCopy(uint32_t nLength);
     uint8_t WindowByte(uint32_t distance) const;
     char PutByte(uint8_t value);
@@ -65,8 +66,8 @@ private:
     size_t m_nWindowPos = 0;
     uint64_t m_nTotal = 0;
     uint64_t m_nSize;
-    bool m_bEndMarker;
     bool m_bEnded = false;
+    bool m_bOverrun = false;
 
     uint32_t m_nState = 0;
     std::array<uint32_t, 4> m_Reps{};

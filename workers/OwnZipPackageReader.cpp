@@ -14,7 +14,6 @@ namespace {
 
 constexpr uint16_t kMethodDeflate = 8;
 constexpr uint16_t kMethodLzma = 14;
-constexpr uint16_t kFlagLzmaEndMarker = 1u << 1;
 
 uint32_t UpdateCrc32(uint32_t crc, std::span<const char> data) {
     // zlib counts in 32-bit units; a block handed out never comes near that.
@@ -39,9 +38,7 @@ TOwnZipPackageReader::TOwnZipPackageReader(const std::string& package)
     m_Entry.nDeclaredSize = m_Layout.nUncompressedSize;
     m_Entry.nPermissions = m_Layout.nPermissions;
     if (m_Layout.nMethod == kMethodDeflate) m_Inflater = std::make_unique<TRawInflater>(m_Packed);
-    if (m_Layout.nMethod == kMethodLzma)
-        m_Lzma = std::make_unique<TLzmaDecoder>(m_Packed, m_Layout.nUncompressedSize,
-                                                (m_Layout.nFlags & kFlagLzmaEndMarker) != 0);
+    if (m_Layout.nMethod == kMethodLzma) m_Lzma = std::make_unique<TLzmaDecoder>(m_Packed, m_Layout.nUncompressedSize);
 }
 
 TOwnZipPackageReader::~TOwnZipPackageReader() = default;

@@ -1,6 +1,7 @@
 #include "workers/ZipDirectory.h"
 
 #include <algorithm>
+#include <optional>
 #include <stdexcept>
 
 #include "workers/LittleEndian.h"
@@ -15,7 +16,7 @@ constexpr size_t kLocalHeaderSize = 30;
 constexpr size_t kCentralHeaderSize = 46;
 constexpr size_t kEndRecordSize = 22;
 constexpr size_t kZip64LocatorSize = 20;
-constexpr size_t kMaxCommentSize = 0xFFFF;
+constexpr size_t kEndRecordSearch = 16 * 1024;
 // 0xFFFFFFFF in a size or an offset means "see the ZIP64 record".
 constexpr uint32_t kZip64Marker = 0xFFFFFFFF;
 constexpr uint16_t kZip64ExtraId = 0x0001;
@@ -83,79 +84,103 @@ struct TZipDirectory::TCentralRecord {
     uint32_t nCompressedSize = 0;
     uint32_t nUncompressedSize = 0;
     uint32_t nExternal = 0;
-    uint32_t nLocalOffset = 0;
+    uint64_t nLocalOffset = 0;
 };
 
 TZipDirectory::TZipDirectory(std::string_view package) : m_Package(package) {
-    const TCentralRecord central = FirstCentralRecord(FindEndRecord());
-    ReadAttributes(central.nSystem, central.nExternal, m_Entry);
-    ReadLocalHeader(central);
+    const std::optional<size_t> endRecord = FindEndRecord();
+    const TCentralRecord first = endRecord ? FirstCentralRecord(*endRecord) : LocalHeaderAlone();
+    ReadAttributes(first.nSystem, first.nExternal, m_Entry);
+    ReadLocalHeader(first);
     CheckSupported();
 }
 
-// The end record is the last one whose comment reaches the package's end
-// exactly: a comment may itself hold the signature.
-size_t TZipDirectory::FindEndRecord() const {
-    if (m_Package.size() < kEndRecordSize) Damaged("too short for a zip");
+// The last end record signature in the package's last 16 KiB, where
+// libarchive looks for it too: a package whose end record is missing or
+// implausible is read by its local header alone, by both readers.
+std::optional<size_t> TZipDirectory::FindEndRecord() const {
+    if (m_Package.size() < kEndRecordSize) return std::nullopt;
     const size_t last = m_Package.size() - kEndRecordSize;
-    const size_t first = last > kMaxCommentSize ? last - kMaxCommentSize : 0;
-    for (size_t pos = last + 1; pos-- > first;) {
-        if (ReadLe(m_Package, pos, 4) == kEndRecordSignature &&
-            pos + kEndRecordSize + ReadLe(m_Package, pos + 20, 2) == m_Package.size())
-            return pos;
+    const size_t first = m_Package.size() - std::min(m_Package.size(), kEndRecordSearch);
+    for (size_t pos = last; pos > first; --pos) {
+        if (ReadLe(m_Package, pos, 4) != kEndRecordSignature) continue;
+        if (pos >= kZip64LocatorSize && ReadLe(m_Package, pos - kZip64LocatorSize, 4) == kZip64LocatorSignature)
+            throw std::runtime_error("Package uses ZIP64 records");
+        return PlausibleEndRecord(pos) ? std::optional<size_t>(pos) : std::nullopt;
     }
-    Damaged("no central directory");
+    return std::nullopt;
 }
 
-TZipDirectory::TCentralRecord TZipDirectory::FirstCentralRecord(size_t endRecord) const {
-    if (endRecord >= kZip64LocatorSize && ReadLe(m_Package, endRecord - kZip64LocatorSize, 4) == kZip64LocatorSignature)
-        throw std::runtime_error("Package uses ZIP64 records");
-    const uint32_t nDisk = ReadLe(m_Package, endRecord + 4, 2);
-    const uint32_t nDirectoryDisk = ReadLe(m_Package, endRecord + 6, 2);
-    const uint32_t nEntriesHere = ReadLe(m_Package, endRecord + 8, 2);
-    const uint32_t nEntries = ReadLe(m_Package, endRecord + 10, 2);
-    const uint32_t nSize = ReadLe(m_Package, endRecord + 12, 4);
-    const uint32_t nOffset = ReadLe(m_Package, endRecord + 16, 4);
-    if (nEntries == 0xFFFF || nSize == kZip64Marker || nOffset == kZip64Marker)
-        throw std::runtime_error("Package uses ZIP64 records");
-    if (nDisk != 0 || nDirectoryDisk != 0 || nEntriesHere != nEntries) Damaged("spans several disks");
-    if (nEntries == 0) throw std::runtime_error("Package holds no file");
-    if (static_cast<uint64_t>(nOffset) + nSize != endRecord) Damaged("the central directory is misplaced");
+// One disk only, and a central directory that ends before the end record.
+bool TZipDirectory::PlausibleEndRecord(size_t pos) const {
+    const uint32_t nDisk = ReadLe(m_Package, pos + 4, 2);
+    const bool bOneDisk = nDisk == 0 && ReadLe(m_Package, pos + 6, 2) == 0;
+    const bool bAllEntriesHere = ReadLe(m_Package, pos + 8, 2) == ReadLe(m_Package, pos + 10, 2);
+    return bOneDisk && bAllEntriesHere &&
+           uint64_t{ReadLe(m_Package, pos + 12, 4)} + ReadLe(m_Package, pos + 16, 4) <= pos;
+}
 
+// The central directory is taken to end where the end record starts, and the
+// local headers to move with it: data put before the zip (a self-extractor)
+// does not change what is read.
+TZipDirectory::TCentralRecord TZipDirectory::FirstCentralRecord(size_t endRecord) const {
+    const size_t start = endRecord - ReadLe(m_Package, endRecord + 12, 4);
+    const uint64_t nShift = start - ReadLe(m_Package, endRecord + 16, 4);
     // The entry stored first is the one unpacked, whatever the directory's order.
     TCentralRecord first;
-    first.nLocalOffset = kZip64Marker;
-    size_t pos = nOffset;
-    for (uint32_t i = 0; i < nEntries; ++i) {
-        if (ReadLe(m_Package, pos, 4) != kCentralHeaderSignature || pos + kCentralHeaderSize > endRecord)
-            Damaged("bad central directory entry");
-        const size_t nVariable =
-            size_t{ReadLe(m_Package, pos + 28, 2)} + ReadLe(m_Package, pos + 30, 2) + ReadLe(m_Package, pos + 32, 2);
-        if (pos + kCentralHeaderSize + nVariable > endRecord) Damaged("a central directory entry runs past its end");
-        const uint32_t nLocalOffset = ReadLe(m_Package, pos + 42, 4);
-        if (nLocalOffset < first.nLocalOffset) {
-            first.nSystem = static_cast<uint8_t>(ReadLe(m_Package, pos + 5, 1));
-            first.nFlags = static_cast<uint16_t>(ReadLe(m_Package, pos + 8, 2));
-            first.nCrc32 = ReadLe(m_Package, pos + 16, 4);
-            first.nCompressedSize = ReadLe(m_Package, pos + 20, 4);
-            first.nUncompressedSize = ReadLe(m_Package, pos + 24, 4);
-            first.nExternal = ReadLe(m_Package, pos + 38, 4);
-            first.nLocalOffset = nLocalOffset;
-            CheckNoZip64Extra(Slice(m_Package, pos + kCentralHeaderSize + ReadLe(m_Package, pos + 28, 2),
-                                    ReadLe(m_Package, pos + 30, 2)));
-        }
-        pos += kCentralHeaderSize + nVariable;
+    first.nLocalOffset = UINT64_MAX;
+    for (size_t pos = start; ReadLe(m_Package, pos, 4) == kCentralHeaderSignature;) {
+        const size_t nNameSize = ReadLe(m_Package, pos + 28, 2);
+        const size_t nExtraSize = ReadLe(m_Package, pos + 30, 2);
+        const size_t nEnd = pos + kCentralHeaderSize + nNameSize + nExtraSize + ReadLe(m_Package, pos + 32, 2);
+        CheckNoZip64Extra(Slice(m_Package, pos + kCentralHeaderSize + nNameSize, nExtraSize));
+        const uint64_t nLocalOffset = ReadLe(m_Package, pos + 42, 4) + nShift;
+        if (nLocalOffset < first.nLocalOffset) first = CentralRecordAt(pos, nLocalOffset);
+        Slice(m_Package, pos, nEnd - pos);
+        pos = nEnd;
     }
+    if (first.nLocalOffset == UINT64_MAX) throw std::runtime_error("Package holds no file");
     if (first.nCompressedSize == kZip64Marker || first.nUncompressedSize == kZip64Marker)
         throw std::runtime_error("Package uses ZIP64 records");
     return first;
+}
+
+TZipDirectory::TCentralRecord TZipDirectory::CentralRecordAt(size_t pos, uint64_t nLocalOffset) const {
+    TCentralRecord record;
+    record.nSystem = static_cast<uint8_t>(ReadLe(m_Package, pos + 5, 1));
+    record.nFlags = static_cast<uint16_t>(ReadLe(m_Package, pos + 8, 2));
+    record.nCrc32 = ReadLe(m_Package, pos + 16, 4);
+    record.nCompressedSize = ReadLe(m_Package, pos + 20, 4);
+    record.nUncompressedSize = ReadLe(m_Package, pos + 24, 4);
+    record.nExternal = ReadLe(m_Package, pos + 38, 4);
+    record.nLocalOffset = nLocalOffset;
+    return record;
+}
+
+// Without a central directory the local header must tell the sizes itself;
+// the system is taken from the high byte of "version needed" and the
+// attributes are none, as libarchive's streaming reader takes them.
+TZipDirectory::TCentralRecord TZipDirectory::LocalHeaderAlone() const {
+    if (ReadLe(m_Package, 0, 4) != kLocalHeaderSignature) Damaged("not a zip");
+    TCentralRecord record;
+    record.nSystem = static_cast<uint8_t>(ReadLe(m_Package, 5, 1));
+    record.nFlags = static_cast<uint16_t>(ReadLe(m_Package, 6, 2));
+    if (record.nFlags & kFlagDataDescriptor) Damaged("no central directory to tell the sizes");
+    record.nCrc32 = ReadLe(m_Package, 14, 4);
+    record.nCompressedSize = ReadLe(m_Package, 18, 4);
+    record.nUncompressedSize = ReadLe(m_Package, 22, 4);
+    if (record.nCompressedSize == kZip64Marker || record.nUncompressedSize == kZip64Marker)
+        throw std::runtime_error("Package uses ZIP64 records");
+    record.nLocalOffset = 0;
+    return record;
 }
 
 // A local header that streams its sizes (a data descriptor follows the data)
 // leaves them to the central directory; otherwise both copies must agree, or
 // the bytes unpacked would depend on which copy a reader believes.
 void TZipDirectory::ReadLocalHeader(const TCentralRecord& central) {
-    const size_t pos = central.nLocalOffset;
+    if (central.nLocalOffset > m_Package.size()) Damaged("no local header where the directory points");
+    const size_t pos = static_cast<size_t>(central.nLocalOffset);
     if (ReadLe(m_Package, pos, 4) != kLocalHeaderSignature) Damaged("no local header where the directory points");
     // Either copy saying "encrypted" is believed: a reader that looked only at
     // the other would hand out cipher text as the file.

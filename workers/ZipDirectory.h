@@ -1,5 +1,6 @@
 #pragma once
 #include <cstdint>
+#include <optional>
 #include <string>
 #include <string_view>
 
@@ -17,10 +18,11 @@ struct TZipEntryLayout {
 };
 
 // Reads the headers of a release package: the end record, the central
-// directory and the local header of the entry stored first. Everything the
-// release tool never writes (ZIP64 records, encryption, other methods, several
-// disks) is refused with std::runtime_error, and so is every header that does
-// not lie whole inside the package or disagrees with its other copy.
+// directory and the local header of the entry stored first (the local header
+// alone where no plausible end record is found, as libarchive does).
+// Everything the release tool never writes (ZIP64 records, encryption, other
+// methods) is refused with std::runtime_error, and so is every header that
+// does not lie whole inside the package or disagrees with its other copy.
 class TZipDirectory {
 public:
     explicit TZipDirectory(std::string_view package);
@@ -28,8 +30,11 @@ public:
 
 private:
     struct TCentralRecord;
-    size_t FindEndRecord() const;
+    std::optional<size_t> FindEndRecord() const;
+    bool PlausibleEndRecord(size_t pos) const;
     TCentralRecord FirstCentralRecord(size_t endRecord) const;
+    TCentralRecord CentralRecordAt(size_t pos, uint64_t nLocalOffset) const;
+    TCentralRecord LocalHeaderAlone() const;
     void ReadLocalHeader(const TCentralRecord& central);
     void CheckSupported() const;
 
