@@ -7,6 +7,7 @@
 #include <cstdint>
 #include <functional>
 #include <memory>
+#include <ostream>
 #include <random>
 #include <string>
 
@@ -187,13 +188,17 @@ struct TPackageCase {
     bool bLibarchiveReads = true;
 };
 
+void PrintTo(const TPackageCase& c, std::ostream* os) { *os << c.label; }
+
 class OwnZipReadsWriterPackages : public testing::TestWithParam<TPackageCase> {};
 
 TEST_P(OwnZipReadsWriterPackages, GivesTheDataAndEntryLibarchiveGives) {
     const TPackageCase& c = GetParam();
     const std::string zip = OneEntry(c.strName, c.strData, c.method);
     for (const std::string& package : {zip, WithDataDescriptor(zip, true), WithDataDescriptor(zip, false)}) {
-        if (!c.bLibarchiveReads) EXPECT_TRUE(ReadWith(&OpenPackage, package, 1000).bRefused);
+        if (!c.bLibarchiveReads) {
+            EXPECT_TRUE(ReadWith(&OpenPackage, package, 1000).bRefused);
+        }
         const TOutcome own = c.bLibarchiveReads ? ReadWithBoth(package) : ReadWith(&OpenOwnZipPackage, package, 1000);
         ASSERT_FALSE(own.bRefused) << own.strError;
         EXPECT_TRUE(own.strBytes == c.strData);
@@ -250,6 +255,8 @@ struct THostileCase {
     std::function<void(std::string&)> damage;
     TVerdict verdict = TVerdict::eRefusedByBoth;
 };
+
+void PrintTo(const THostileCase& c, std::ostream* os) { *os << c.label; }
 
 class OwnZipReadsDamagedPackages : public testing::TestWithParam<THostileCase> {};
 
