@@ -5,6 +5,7 @@
 #include <stdexcept>
 
 #include "workers/LittleEndian.h"
+#include "workers/PackageReader.h"
 
 namespace {
 
@@ -54,7 +55,7 @@ std::string_view Slice(std::string_view bytes, size_t pos, size_t size) {
 void CheckNoZip64Extra(std::string_view extra) {
     size_t pos = 0;
     while (extra.size() - pos >= 4) {
-        if (ReadLe(extra, pos, 2) == kZip64ExtraId) throw std::runtime_error("Package uses ZIP64 records");
+        if (ReadLe(extra, pos, 2) == kZip64ExtraId) throw EPackageUnsupported("Package uses ZIP64 records");
         pos += 4 + ReadLe(extra, pos + 2, 2);
         if (pos > extra.size()) return;
     }
@@ -105,7 +106,7 @@ std::optional<size_t> TZipDirectory::FindEndRecord() const {
     for (size_t pos = last; pos > first; --pos) {
         if (ReadLe(m_Package, pos, 4) != kEndRecordSignature) continue;
         if (pos >= kZip64LocatorSize && ReadLe(m_Package, pos - kZip64LocatorSize, 4) == kZip64LocatorSignature)
-            throw std::runtime_error("Package uses ZIP64 records");
+            throw EPackageUnsupported("Package uses ZIP64 records");
         return PlausibleEndRecord(pos) ? std::optional<size_t>(pos) : std::nullopt;
     }
     return std::nullopt;
@@ -141,7 +142,7 @@ TZipDirectory::TCentralRecord TZipDirectory::FirstCentralRecord(size_t endRecord
     }
     if (first.nLocalOffset == UINT64_MAX) throw std::runtime_error("Package holds no file");
     if (first.nCompressedSize == kZip64Marker || first.nUncompressedSize == kZip64Marker)
-        throw std::runtime_error("Package uses ZIP64 records");
+        throw EPackageUnsupported("Package uses ZIP64 records");
     return first;
 }
 
@@ -170,7 +171,7 @@ TZipDirectory::TCentralRecord TZipDirectory::LocalHeaderAlone() const {
     record.nCompressedSize = ReadLe(m_Package, 18, 4);
     record.nUncompressedSize = ReadLe(m_Package, 22, 4);
     if (record.nCompressedSize == kZip64Marker || record.nUncompressedSize == kZip64Marker)
-        throw std::runtime_error("Package uses ZIP64 records");
+        throw EPackageUnsupported("Package uses ZIP64 records");
     record.nLocalOffset = 0;
     return record;
 }
@@ -205,9 +206,9 @@ void TZipDirectory::ReadLocalHeader(const TCentralRecord& central) {
 
 void TZipDirectory::CheckSupported() const {
     if (m_Entry.nFlags & (kFlagEncrypted | kFlagStrongEncryption | kFlagMaskedHeaders))
-        throw std::runtime_error("Package entry " + m_Entry.strName + " is encrypted");
+        throw EPackageUnsupported("Package entry " + m_Entry.strName + " is encrypted");
     const uint16_t method = m_Entry.nMethod;
     if (method != kMethodStored && method != kMethodDeflate && method != kMethodLzma)
-        throw std::runtime_error("Package entry " + m_Entry.strName + " uses the unknown method " +
-                                 std::to_string(method));
+        throw EPackageUnsupported("Package entry " + m_Entry.strName + " uses the unknown method " +
+                                  std::to_string(method));
 }

@@ -21,8 +21,9 @@ struct TZipEntryLayout {
 // directory and the local header of the entry stored first (the local header
 // alone where no plausible end record is found, as libarchive does).
 // Everything the release tool never writes (ZIP64 records, encryption, other
-// methods) is refused with std::runtime_error, and so is every header that
-// does not lie whole inside the package or disagrees with its other copy.
+// methods) is refused with EPackageUnsupported, and every header that
+// does not lie whole inside the package or disagrees with its other copy
+// with std::runtime_error.
 class TZipDirectory {
 public:
     explicit TZipDirectory(std::string_view package);

@@ -21,6 +21,7 @@ using TOpener = std::unique_ptr<IPackageReader> (*)(const std::string&);
 
 struct TOutcome {
     bool bRefused = false;
+    bool bUnsupported = false;
     std::string strError;
     std::string strBytes;
     TPackageEntry entry;
@@ -33,6 +34,9 @@ TOutcome ReadWith(TOpener open, const std::string& package, size_t nChunk) {
         outcome.entry = reader->FirstEntry();
         std::string buffer(nChunk, '\0');
         for (size_t n = 0; (n = reader->Read(buffer)) > 0;) outcome.strBytes.append(buffer.data(), n);
+    } catch (const EPackageUnsupported& e) {
+        outcome.bRefused = outcome.bUnsupported = true;
+        outcome.strError = e.what();
     } catch (const std::runtime_error& e) {
         outcome.bRefused = true;
         outcome.strError = e.what();
@@ -108,6 +112,21 @@ void InsertBeforeCentral(std::string& zip, const std::string& bytes) {
     const TLayout layout = Locate(zip);
     zip.insert(layout.nCentral, bytes);
     SetLe(zip, layout.nEnd + bytes.size() + 16, 4, static_cast<uint32_t>(layout.nCentral + bytes.size()));
+}
+
+// An extra field in the local header, which moves everything after it.
+void InsertLocalExtra(std::string& zip, const std::string& extra) {
+    const TLayout layout = Locate(zip);
+    zip.insert(30 + GetLe(zip, 26, 2), extra);
+    SetLe(zip, 28, 2, static_cast<uint32_t>(GetLe(zip, 28, 2) + extra.size()));
+    SetLe(zip, layout.nEnd + extra.size() + 16, 4, static_cast<uint32_t>(layout.nCentral + extra.size()));
+}
+
+// A ZIP64 extra field repeating the entry's true size.
+std::string Zip64Extra(const std::string& zip) {
+    std::string extra("\x01\x00\x08\x00", 4);
+    extra += zip.substr(kSize.nLocal, 4) + std::string(4, '\0');
+    return extra;
 }
 
 // The sizes and CRC move behind the data (general-purpose bit 3), with or
@@ -275,6 +294,9 @@ TEST_P(OwnZipReadsDamagedPackages, AsLibarchiveDoes) {
     const TOutcome libarchive = ReadWith(&OpenPackage, zip, 1000);
     EXPECT_TRUE(own.bRefused) << "own reader accepted it";
     EXPECT_EQ(libarchive.bRefused, c.verdict == TVerdict::eRefusedByBoth) << libarchive.strError;
+    if (c.verdict == TVerdict::eRefusedByOwnOnly) {
+        EXPECT_TRUE(own.bUnsupported) << own.strError;
+    }
 }
 
 void SetLzmaProperty(std::string& zip, size_t nOffset, int nBytes, uint32_t value) {
@@ -341,6 +363,10 @@ INSTANTIATE_TEST_SUITE_P(
         THostileCase{"UnknownMethod", ZipMethod::zmDeflate, [](std::string& zip) { SetField(zip, kMethod, 12); }},
         THostileCase{"Encrypted", ZipMethod::zmStore,
                      [](std::string& zip) { ChangeField(zip, kFlags, [](uint32_t flags) { return flags | 1; }); }},
+        THostileCase{"Zip64ExtraField", ZipMethod::zmDeflate,
+                     [](std::string& zip) { InsertLocalExtra(zip, Zip64Extra(zip)); }, TVerdict::eRefusedByOwnOnly},
+        THostileCase{"MethodHighByteSet", ZipMethod::zmDeflate, [](std::string& zip) { SetField(zip, kMethod, 0x0108); },
+                     TVerdict::eRefusedByOwnOnly},
         THostileCase{"Zip64SizeMarkers", ZipMethod::zmStore,
                      [](std::string& zip) {
                          SetField(zip, kSize, 0xFFFFFFFF);
