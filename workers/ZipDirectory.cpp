@@ -62,18 +62,26 @@ void CheckNoZip64Extra(std::string_view extra) {
 }
 
 // Permissions and type as a Unix zip tool stores them in the high half of the
-// external attributes; a DOS entry knows only "folder" and "read-only".
+// external attributes; any other system is read as DOS, which knows only
+// "folder" and "read-only" (libarchive reads them alike).
 void ReadAttributes(uint8_t system, uint32_t external, TZipEntryLayout& entry) {
     if (system == kSystemUnix) {
         const uint32_t mode = external >> 16;
         entry.bRegularFile = (mode & kUnixTypeMask) == kUnixRegular;
         entry.nPermissions = mode & 0777;
-    } else if (system == kSystemDos) {
-        entry.bRegularFile = (external & kDosDirectory) == 0;
-        entry.nPermissions = (entry.bRegularFile ? 0664 : 0775) & ((external & kDosReadOnly) ? 0555 : 0777);
-    } else {
-        entry.bRegularFile = false;
+        return;
     }
+    entry.bRegularFile = (external & kDosDirectory) == 0;
+    entry.nPermissions = (entry.bRegularFile ? 0664 : 0775) & ((external & kDosReadOnly) ? 0555 : 0777);
+}
+
+// A DOS tool separates folders with back-slashes; the local header's "version
+// needed" says which system wrote the entry, and is what libarchive goes by.
+// A back-slash is never part of a multi-byte UTF-8 character.
+std::string EntryName(std::string_view stored, uint8_t localSystem) {
+    std::string name(stored);
+    if (localSystem == kSystemDos) std::replace(name.begin(), name.end(), '\\', '/');
+    return name;
 }
 
 }  // namespace
@@ -197,7 +205,8 @@ void TZipDirectory::ReadLocalHeader(const TCentralRecord& central) {
         Damaged("local and central headers disagree");
     const size_t nNameSize = ReadLe(m_Package, pos + 26, 2);
     const size_t nExtraSize = ReadLe(m_Package, pos + 28, 2);
-    m_Entry.strName = Slice(m_Package, pos + kLocalHeaderSize, nNameSize);
+    m_Entry.strName = EntryName(Slice(m_Package, pos + kLocalHeaderSize, nNameSize),
+                                static_cast<uint8_t>(ReadLe(m_Package, pos + 5, 1)));
     CheckNoZip64Extra(Slice(m_Package, pos + kLocalHeaderSize + nNameSize, nExtraSize));
     m_Entry.nDataOffset = pos + kLocalHeaderSize + nNameSize + nExtraSize;
     Slice(m_Package, m_Entry.nDataOffset, m_Entry.nCompressedSize);

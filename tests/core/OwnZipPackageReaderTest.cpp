@@ -205,6 +205,9 @@ struct TPackageCase {
     // error); the release tool stores empty files, but the LZMA stream of
     // nothing is valid and the own reader gives the empty file.
     bool bLibarchiveReads = true;
+    // The name as read, where it differs: back-slashes of an entry whose local
+    // header says DOS (as the writer's do) separate folders.
+    std::string strReadName;
 };
 
 void PrintTo(const TPackageCase& c, std::ostream* os) { *os << c.label; }
@@ -221,7 +224,7 @@ TEST_P(OwnZipReadsWriterPackages, GivesTheDataAndEntryLibarchiveGives) {
         const TOutcome own = c.bLibarchiveReads ? ReadWithBoth(package) : ReadWith(&OpenOwnZipPackage, package, 1000);
         ASSERT_FALSE(own.bRefused) << own.strError;
         EXPECT_TRUE(own.strBytes == c.strData);
-        EXPECT_EQ(own.entry.strName, c.strName);
+        EXPECT_EQ(own.entry.strName, c.strReadName.empty() ? c.strName : c.strReadName);
         EXPECT_TRUE(own.entry.bSizeDeclared);
         EXPECT_EQ(own.entry.nDeclaredSize, c.strData.size());
         EXPECT_EQ(own.entry.nPermissions, 0644u);
@@ -238,6 +241,10 @@ INSTANTIATE_TEST_SUITE_P(
                     TPackageCase{"StoredAccented", ZipMethod::zmStore, kAccented, "prix, cours"},
                     TPackageCase{"DeflateAccented", ZipMethod::zmDeflate, kAccented, WordSoup(5000, 1)},
                     TPackageCase{"LzmaAccented", ZipMethod::zmLzma, kAccented, WordSoup(5000, 2)},
+                    TPackageCase{"StoredBackslashes", ZipMethod::zmStore, "dados\\hist\\a.db", "x", true,
+                                 "dados/hist/a.db"},
+                    TPackageCase{"StoredBackslashesAccented", ZipMethod::zmStore, "dados\\histórico\\a.db", "x", true,
+                                 "dados/histórico/a.db"},
                     TPackageCase{"StoredLarge", ZipMethod::zmStore, "bin/chart.dll", WordSoup(3 << 20, 3)},
                     TPackageCase{"DeflateLarge", ZipMethod::zmDeflate, "bin/chart.dll", WordSoup(3 << 20, 4)},
                     TPackageCase{"LzmaLarge", ZipMethod::zmLzma, "bin/chart.dll", WordSoup(3 << 20, 5)}),
