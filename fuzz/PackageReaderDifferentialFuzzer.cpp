@@ -3,7 +3,9 @@
 // libarchive. For every input both must give the same entry and the same
 // bytes, or both refuse it; the first difference aborts with what differed.
 // The one difference allowed: the own reader refuses what the release tool
-// never writes (EPackageUnsupported), which libarchive may read.
+// never writes (EPackageUnsupported), which libarchive may read. Data that
+// does not match its declared size counts as refused, as the unpacker refuses
+// it: libarchive hands out more than declared, the own reader stops there.
 #include <cstdint>
 #include <cstdio>
 #include <cstdlib>
@@ -33,19 +35,30 @@ struct TOutcome {
     std::string strBytes;
 };
 
+void ReadData(IPackageReader& reader, TOutcome& outcome) {
+    const uint64_t nDeclared = outcome.entry.nDeclaredSize;
+    std::string block(kBlock, '\0');
+    for (size_t n = 0; (n = reader.Read(block)) > 0;) {
+        outcome.strBytes.append(block.data(), n);
+        if (outcome.entry.bSizeDeclared && outcome.strBytes.size() > nDeclared)
+            throw std::runtime_error("more than the declared size");
+        if (outcome.strBytes.size() > kMaxCompared) {
+            outcome.bCut = true;
+            return;
+        }
+    }
+    if (outcome.entry.bSizeDeclared && outcome.strBytes.size() != nDeclared)
+        throw std::runtime_error("less than the declared size");
+}
+
+// Reads as UnpackFirstEntry does: no more than the declared size, and
+// exactly that size or the entry is refused.
 TOutcome ReadWith(TOpener open, const std::string& package) {
     TOutcome outcome;
     try {
         const std::unique_ptr<IPackageReader> reader = open(package);
         outcome.entry = reader->FirstEntry();
-        std::string block(kBlock, '\0');
-        for (size_t n = 0; (n = reader->Read(block)) > 0;) {
-            outcome.strBytes.append(block.data(), n);
-            if (outcome.strBytes.size() > kMaxCompared) {
-                outcome.bCut = true;
-                break;
-            }
-        }
+        ReadData(*reader, outcome);
     } catch (const EPackageUnsupported& e) {
         outcome.bRefused = outcome.bUnsupported = true;
         outcome.strError = e.what();
@@ -71,7 +84,10 @@ void CompareEntries(const TOutcome& own, const TOutcome& libarchive) {
         Fault("declared sizes differ: " + std::to_string(own.entry.nDeclaredSize) + " and " +
                   std::to_string(libarchive.entry.nDeclaredSize),
               own, libarchive);
-    if (own.entry.nPermissions != libarchive.entry.nPermissions) Fault("permissions differ", own, libarchive);
+    if (own.entry.nPermissions != libarchive.entry.nPermissions)
+        Fault("permissions differ: " + std::to_string(own.entry.nPermissions) + " and " +
+                  std::to_string(libarchive.entry.nPermissions),
+              own, libarchive);
 }
 
 }  // namespace

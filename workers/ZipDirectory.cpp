@@ -210,7 +210,14 @@ void TZipDirectory::ReadLocalHeader(const TCentralRecord& central) {
     CheckNoZip64Extra(Slice(m_Package, pos + kLocalHeaderSize + nNameSize, nExtraSize));
     m_Entry.nDataOffset = pos + kLocalHeaderSize + nNameSize + nExtraSize;
     Slice(m_Package, m_Entry.nDataOffset, m_Entry.nCompressedSize);
-    if (!m_Entry.strName.empty() && m_Entry.strName.back() == '/') m_Entry.bRegularFile = false;
+    if (!m_Entry.strName.empty() && m_Entry.strName.back() == '/') MarkAsFolder();
+}
+
+// A name ending in a slash is a folder whatever the attributes say; a folder
+// the attributes took for a file is made searchable, as libarchive makes it.
+void TZipDirectory::MarkAsFolder() {
+    if (m_Entry.bRegularFile) m_Entry.nPermissions |= 0111;
+    m_Entry.bRegularFile = false;
 }
 
 void TZipDirectory::CheckSupported() const {

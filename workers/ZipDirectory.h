@@ -37,6 +37,7 @@ private:
     TCentralRecord CentralRecordAt(size_t pos, uint64_t nLocalOffset) const;
     TCentralRecord LocalHeaderAlone() const;
     void ReadLocalHeader(const TCentralRecord& central);
+    void MarkAsFolder();
     void CheckSupported() const;
 
     std::string_view m_Package;
