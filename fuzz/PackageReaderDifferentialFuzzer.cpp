@@ -3,9 +3,10 @@
 // libarchive. For every input both must give the same entry and the same
 // bytes, or both refuse it; the first difference aborts with what differed.
 // The one difference allowed: the own reader refuses what the release tool
-// never writes (EPackageUnsupported), which libarchive may read. Data that
-// does not match its declared size counts as refused, as the unpacker refuses
-// it: libarchive hands out more than declared, the own reader stops there.
+// never writes (EPackageUnsupported), which libarchive may read. What the
+// unpacker refuses after reading the entry counts as refused: libarchive
+// hands out more than declared where the own reader stops, and reports an
+// empty name where the own reader refuses a name that is not UTF-8.
 #include <cstdint>
 #include <cstdio>
 #include <cstdlib>
@@ -51,13 +52,16 @@ void ReadData(IPackageReader& reader, TOutcome& outcome) {
         throw std::runtime_error("less than the declared size");
 }
 
-// Reads as UnpackFirstEntry does: no more than the declared size, and
-// exactly that size or the entry is refused.
+// Reads as UnpackFirstEntry does: an entry without a name or that is no
+// regular file is refused, and so is one that unpacks to another size than
+// it declares.
 TOutcome ReadWith(TOpener open, const std::string& package) {
     TOutcome outcome;
     try {
         const std::unique_ptr<IPackageReader> reader = open(package);
         outcome.entry = reader->FirstEntry();
+        if (outcome.entry.strName.empty()) throw std::runtime_error("no name");
+        if (!outcome.entry.bRegularFile) throw std::runtime_error("not a regular file");
         ReadData(*reader, outcome);
     } catch (const EPackageUnsupported& e) {
         outcome.bRefused = outcome.bUnsupported = true;

@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <optional>
 #include <stdexcept>
+#include <utility>
 
 #include "workers/LittleEndian.h"
 #include "workers/PackageReader.h"
@@ -50,15 +51,18 @@ std::string_view Slice(std::string_view bytes, size_t pos, size_t size) {
     return bytes.substr(pos, size);
 }
 
-// A ZIP64 extra field is refused even where the 32-bit fields look plain: it
-// would be the only place a larger size is told.
-void CheckNoZip64Extra(std::string_view extra) {
+// Extra fields must fill their space exactly (a few zero bytes of padding
+// aside), as libarchive requires. A ZIP64 one is refused even where the
+// 32-bit fields look plain: it would be the only place a larger size is told.
+void CheckExtraFields(std::string_view extra) {
     size_t pos = 0;
     while (extra.size() - pos >= 4) {
         if (ReadLe(extra, pos, 2) == kZip64ExtraId) throw EPackageUnsupported("Package uses ZIP64 records");
-        pos += 4 + ReadLe(extra, pos + 2, 2);
-        if (pos > extra.size()) return;
+        const size_t nFieldSize = ReadLe(extra, pos + 2, 2);
+        if (extra.size() - pos - 4 < nFieldSize) Damaged("an extra field runs past its end");
+        pos += 4 + nFieldSize;
     }
+    if (extra.find_first_not_of('\0', pos) != std::string_view::npos) Damaged("a truncated extra field");
 }
 
 // Permissions and type as a Unix zip tool stores them in the high half of the
@@ -75,10 +79,44 @@ void ReadAttributes(uint8_t system, uint32_t external, TZipEntryLayout& entry) {
     entry.nPermissions = (entry.bRegularFile ? 0664 : 0775) & ((external & kDosReadOnly) ? 0555 : 0777);
 }
 
+// Length of the UTF-8 sequence starting with `lead`, and the smallest code
+// point it may encode (a smaller one is an overlong form); 0: no lead byte.
+std::pair<size_t, uint32_t> Utf8Sequence(unsigned char lead) {
+    if (lead < 0x80) return {1, 0};
+    if ((lead & 0xE0) == 0xC0) return {2, 0x80};
+    if ((lead & 0xF0) == 0xE0) return {3, 0x800};
+    if ((lead & 0xF8) == 0xF0) return {4, 0x10000};
+    return {0, 0};
+}
+
+// Strict UTF-8: no overlong forms, no surrogates, nothing beyond U+10FFFF.
+bool IsUtf8(std::string_view text) {
+    for (size_t pos = 0; pos < text.size();) {
+        const auto [nLength, nSmallest] = Utf8Sequence(static_cast<unsigned char>(text[pos]));
+        if (nLength == 0 || text.size() - pos < nLength) return false;
+        uint32_t code = nLength == 1 ? static_cast<unsigned char>(text[pos])
+                                     : static_cast<unsigned char>(text[pos]) & (0x7F >> nLength);
+        for (size_t i = 1; i < nLength; ++i) {
+            const unsigned char next = static_cast<unsigned char>(text[pos + i]);
+            if ((next & 0xC0) != 0x80) return false;
+            code = (code << 6) | (next & 0x3F);
+        }
+        if (code < nSmallest || code > 0x10FFFF || (code >= 0xD800 && code <= 0xDFFF)) return false;
+        pos += nLength;
+    }
+    return true;
+}
+
 // A DOS tool separates folders with back-slashes; the local header's "version
 // needed" says which system wrote the entry, and is what libarchive goes by.
 // A back-slash is never part of a multi-byte UTF-8 character.
+// Names are UTF-8 whatever the flag says (the release tool writes nothing
+// else): libarchive, which converts them to UTF-8, reports an empty name for
+// any other bytes, which the unpacker refuses. A NUL would cut the name short
+// where a C string ends it.
 std::string EntryName(std::string_view stored, uint8_t localSystem) {
+    if (!IsUtf8(stored)) throw std::runtime_error("Package entry name is not UTF-8");
+    if (stored.find('\0') != std::string_view::npos) throw EPackageUnsupported("Package entry name holds a NUL");
     std::string name(stored);
     if (localSystem == kSystemDos) std::replace(name.begin(), name.end(), '\\', '/');
     return name;
@@ -142,7 +180,7 @@ TZipDirectory::TCentralRecord TZipDirectory::FirstCentralRecord(size_t endRecord
         const size_t nNameSize = ReadLe(m_Package, pos + 28, 2);
         const size_t nExtraSize = ReadLe(m_Package, pos + 30, 2);
         const size_t nEnd = pos + kCentralHeaderSize + nNameSize + nExtraSize + ReadLe(m_Package, pos + 32, 2);
-        CheckNoZip64Extra(Slice(m_Package, pos + kCentralHeaderSize + nNameSize, nExtraSize));
+        CheckExtraFields(Slice(m_Package, pos + kCentralHeaderSize + nNameSize, nExtraSize));
         const uint64_t nLocalOffset = ReadLe(m_Package, pos + 42, 4) + nShift;
         if (nLocalOffset < first.nLocalOffset) first = CentralRecordAt(pos, nLocalOffset);
         Slice(m_Package, pos, nEnd - pos);
@@ -207,7 +245,7 @@ void TZipDirectory::ReadLocalHeader(const TCentralRecord& central) {
     const size_t nExtraSize = ReadLe(m_Package, pos + 28, 2);
     m_Entry.strName = EntryName(Slice(m_Package, pos + kLocalHeaderSize, nNameSize),
                                 static_cast<uint8_t>(ReadLe(m_Package, pos + 5, 1)));
-    CheckNoZip64Extra(Slice(m_Package, pos + kLocalHeaderSize + nNameSize, nExtraSize));
+    CheckExtraFields(Slice(m_Package, pos + kLocalHeaderSize + nNameSize, nExtraSize));
     m_Entry.nDataOffset = pos + kLocalHeaderSize + nNameSize + nExtraSize;
     Slice(m_Package, m_Entry.nDataOffset, m_Entry.nCompressedSize);
     if (!m_Entry.strName.empty() && m_Entry.strName.back() == '/') MarkAsFolder();
