@@ -26,6 +26,7 @@ constexpr uint16_t kZip64ExtraId = 0x0001;
 constexpr uint16_t kFlagEncrypted = 1u << 0;
 constexpr uint16_t kFlagDataDescriptor = 1u << 3;
 constexpr uint16_t kFlagStrongEncryption = 1u << 6;
+constexpr uint16_t kFlagUtf8Name = 1u << 11;
 constexpr uint16_t kFlagMaskedHeaders = 1u << 13;
 
 constexpr uint16_t kMethodStored = 0;
@@ -50,6 +51,8 @@ std::string_view Slice(std::string_view bytes, size_t pos, size_t size) {
     if (pos > bytes.size() || bytes.size() - pos < size) Damaged("a header runs past the end");
     return bytes.substr(pos, size);
 }
+
+uint32_t LocalOrCentral(uint32_t local, uint32_t central) { return local != 0 ? local : central; }
 
 // Extra fields must fill their space exactly (a few zero bytes of padding
 // aside), as libarchive requires. A ZIP64 one is refused even where the
@@ -110,12 +113,17 @@ bool IsUtf8(std::string_view text) {
 // A DOS tool separates folders with back-slashes; the local header's "version
 // needed" says which system wrote the entry, and is what libarchive goes by.
 // A back-slash is never part of a multi-byte UTF-8 character.
-// Names are UTF-8 whatever the flag says (the release tool writes nothing
-// else): libarchive, which converts them to UTF-8, reports an empty name for
-// any other bytes, which the unpacker refuses. A NUL would cut the name short
-// where a C string ends it.
-std::string EntryName(std::string_view stored, uint8_t localSystem) {
-    if (!IsUtf8(stored)) throw std::runtime_error("Package entry name is not UTF-8");
+// Names are UTF-8: flagged so, or plain bytes that happen to be UTF-8 (as
+// older Unix tools write them). libarchive reports an empty name, which the
+// unpacker refuses, for a flagged name that is not UTF-8; an unflagged one in
+// a legacy character set it hands out as bytes no Windows path can take, and
+// the release tool never writes one. A NUL would cut the name short where a
+// C string ends it.
+std::string EntryName(std::string_view stored, uint16_t flags, uint8_t localSystem) {
+    if (!IsUtf8(stored)) {
+        if (flags & kFlagUtf8Name) throw std::runtime_error("Package entry name is not UTF-8");
+        throw EPackageUnsupported("Package entry name is in a legacy character set");
+    }
     if (stored.find('\0') != std::string_view::npos) throw EPackageUnsupported("Package entry name holds a NUL");
     std::string name(stored);
     if (localSystem == kSystemDos) std::replace(name.begin(), name.end(), '\\', '/');
@@ -222,9 +230,10 @@ TZipDirectory::TCentralRecord TZipDirectory::LocalHeaderAlone() const {
     return record;
 }
 
-// A local header that streams its sizes (a data descriptor follows the data)
-// leaves them to the central directory; otherwise both copies must agree, or
-// the bytes unpacked would depend on which copy a reader believes.
+// The local header describes the data it precedes; where it leaves a value
+// out (0: a data descriptor follows the data) the central directory tells it.
+// The data is checked against the values taken, so a copy that disagrees
+// cannot slip damaged data through; libarchive takes the same values.
 void TZipDirectory::ReadLocalHeader(const TCentralRecord& central) {
     if (central.nLocalOffset > m_Package.size()) Damaged("no local header where the directory points");
     const size_t pos = static_cast<size_t>(central.nLocalOffset);
@@ -234,16 +243,14 @@ void TZipDirectory::ReadLocalHeader(const TCentralRecord& central) {
     m_Entry.nFlags = static_cast<uint16_t>(ReadLe(m_Package, pos + 6, 2) |
                                            (central.nFlags & (kFlagEncrypted | kFlagStrongEncryption)));
     m_Entry.nMethod = static_cast<uint16_t>(ReadLe(m_Package, pos + 8, 2));
-    m_Entry.nCrc32 = central.nCrc32;
-    m_Entry.nCompressedSize = central.nCompressedSize;
-    m_Entry.nUncompressedSize = central.nUncompressedSize;
-    if ((m_Entry.nFlags & kFlagDataDescriptor) == 0 && (ReadLe(m_Package, pos + 14, 4) != central.nCrc32 ||
-                                                        ReadLe(m_Package, pos + 18, 4) != central.nCompressedSize ||
-                                                        ReadLe(m_Package, pos + 22, 4) != central.nUncompressedSize))
-        Damaged("local and central headers disagree");
+    m_Entry.nCrc32 = LocalOrCentral(ReadLe(m_Package, pos + 14, 4), central.nCrc32);
+    m_Entry.nCompressedSize = LocalOrCentral(ReadLe(m_Package, pos + 18, 4), central.nCompressedSize);
+    m_Entry.nUncompressedSize = LocalOrCentral(ReadLe(m_Package, pos + 22, 4), central.nUncompressedSize);
+    if (m_Entry.nCompressedSize == kZip64Marker || m_Entry.nUncompressedSize == kZip64Marker)
+        throw EPackageUnsupported("Package uses ZIP64 records");
     const size_t nNameSize = ReadLe(m_Package, pos + 26, 2);
     const size_t nExtraSize = ReadLe(m_Package, pos + 28, 2);
-    m_Entry.strName = EntryName(Slice(m_Package, pos + kLocalHeaderSize, nNameSize),
+    m_Entry.strName = EntryName(Slice(m_Package, pos + kLocalHeaderSize, nNameSize), m_Entry.nFlags,
                                 static_cast<uint8_t>(ReadLe(m_Package, pos + 5, 1)));
     CheckExtraFields(Slice(m_Package, pos + kLocalHeaderSize + nNameSize, nExtraSize));
     m_Entry.nDataOffset = pos + kLocalHeaderSize + nNameSize + nExtraSize;
