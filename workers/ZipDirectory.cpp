@@ -120,11 +120,11 @@ bool IsUtf8(std::string_view text) {
 // the release tool never writes one. A NUL would cut the name short where a
 // C string ends it.
 std::string EntryName(std::string_view stored, uint16_t flags, uint8_t localSystem) {
+    if (stored.find('\0') != std::string_view::npos) throw EPackageUnsupported("Package entry name holds a NUL");
     if (!IsUtf8(stored)) {
         if (flags & kFlagUtf8Name) throw std::runtime_error("Package entry name is not UTF-8");
         throw EPackageUnsupported("Package entry name is in a legacy character set");
     }
-    if (stored.find('\0') != std::string_view::npos) throw EPackageUnsupported("Package entry name holds a NUL");
     std::string name(stored);
     if (localSystem == kSystemDos) std::replace(name.begin(), name.end(), '\\', '/');
     return name;
@@ -139,7 +139,7 @@ struct TZipDirectory::TCentralRecord {
     uint32_t nCompressedSize = 0;
     uint32_t nUncompressedSize = 0;
     uint32_t nExternal = 0;
-    uint64_t nLocalOffset = 0;
+    int64_t nLocalOffset = 0;  // negative: before the package
 };
 
 TZipDirectory::TZipDirectory(std::string_view package) : m_Package(package) {
@@ -171,8 +171,11 @@ bool TZipDirectory::PlausibleEndRecord(size_t pos) const {
     const uint32_t nDisk = ReadLe(m_Package, pos + 4, 2);
     const bool bOneDisk = nDisk == 0 && ReadLe(m_Package, pos + 6, 2) == 0;
     const bool bAllEntriesHere = ReadLe(m_Package, pos + 8, 2) == ReadLe(m_Package, pos + 10, 2);
-    return bOneDisk && bAllEntriesHere &&
-           uint64_t{ReadLe(m_Package, pos + 12, 4)} + ReadLe(m_Package, pos + 16, 4) <= pos;
+    // Summed in 32 bits, wrapping, as libarchive sums them: an offset that
+    // wraps past the end record leaves every local header outside the
+    // package, and the package is refused below.
+    const uint32_t nDirectoryEnd = ReadLe(m_Package, pos + 12, 4) + ReadLe(m_Package, pos + 16, 4);
+    return bOneDisk && bAllEntriesHere && nDirectoryEnd <= pos;
 }
 
 // The central directory is taken to end where the end record starts, and the
@@ -180,27 +183,27 @@ bool TZipDirectory::PlausibleEndRecord(size_t pos) const {
 // does not change what is read.
 TZipDirectory::TCentralRecord TZipDirectory::FirstCentralRecord(size_t endRecord) const {
     const size_t start = endRecord - ReadLe(m_Package, endRecord + 12, 4);
-    const uint64_t nShift = start - ReadLe(m_Package, endRecord + 16, 4);
+    const int64_t nShift = static_cast<int64_t>(start) - ReadLe(m_Package, endRecord + 16, 4);
     // The entry stored first is the one unpacked, whatever the directory's order.
     TCentralRecord first;
-    first.nLocalOffset = UINT64_MAX;
+    first.nLocalOffset = INT64_MAX;
     for (size_t pos = start; ReadLe(m_Package, pos, 4) == kCentralHeaderSignature;) {
         const size_t nNameSize = ReadLe(m_Package, pos + 28, 2);
         const size_t nExtraSize = ReadLe(m_Package, pos + 30, 2);
         const size_t nEnd = pos + kCentralHeaderSize + nNameSize + nExtraSize + ReadLe(m_Package, pos + 32, 2);
         CheckExtraFields(Slice(m_Package, pos + kCentralHeaderSize + nNameSize, nExtraSize));
-        const uint64_t nLocalOffset = ReadLe(m_Package, pos + 42, 4) + nShift;
+        const int64_t nLocalOffset = ReadLe(m_Package, pos + 42, 4) + nShift;
         if (nLocalOffset < first.nLocalOffset) first = CentralRecordAt(pos, nLocalOffset);
         Slice(m_Package, pos, nEnd - pos);
         pos = nEnd;
     }
-    if (first.nLocalOffset == UINT64_MAX) throw std::runtime_error("Package holds no file");
+    if (first.nLocalOffset == INT64_MAX) throw std::runtime_error("Package holds no file");
     if (first.nCompressedSize == kZip64Marker || first.nUncompressedSize == kZip64Marker)
         throw EPackageUnsupported("Package uses ZIP64 records");
     return first;
 }
 
-TZipDirectory::TCentralRecord TZipDirectory::CentralRecordAt(size_t pos, uint64_t nLocalOffset) const {
+TZipDirectory::TCentralRecord TZipDirectory::CentralRecordAt(size_t pos, int64_t nLocalOffset) const {
     TCentralRecord record;
     record.nSystem = static_cast<uint8_t>(ReadLe(m_Package, pos + 5, 1));
     record.nFlags = static_cast<uint16_t>(ReadLe(m_Package, pos + 8, 2));
@@ -212,22 +215,38 @@ TZipDirectory::TCentralRecord TZipDirectory::CentralRecordAt(size_t pos, uint64_
     return record;
 }
 
-// Without a central directory the local header must tell the sizes itself;
-// the system is taken from the high byte of "version needed" and the
-// attributes are none, as libarchive's streaming reader takes them.
+// Without a central directory the first local header must tell the sizes
+// itself; the system is taken from the high byte of "version needed" and the
+// attributes are none. libarchive's streaming reader takes a package that
+// starts with a zip signature, and the first local header in it before any
+// central directory.
 TZipDirectory::TCentralRecord TZipDirectory::LocalHeaderAlone() const {
-    if (ReadLe(m_Package, 0, 4) != kLocalHeaderSignature) Damaged("not a zip");
+    if (!StartsWithSignature()) Damaged("not a zip");
     TCentralRecord record;
-    record.nSystem = static_cast<uint8_t>(ReadLe(m_Package, 5, 1));
-    record.nFlags = static_cast<uint16_t>(ReadLe(m_Package, 6, 2));
+    record.nLocalOffset = FirstLocalHeader();
+    const size_t pos = static_cast<size_t>(record.nLocalOffset);
+    record.nSystem = static_cast<uint8_t>(ReadLe(m_Package, pos + 5, 1));
+    record.nFlags = static_cast<uint16_t>(ReadLe(m_Package, pos + 6, 2));
     if (record.nFlags & kFlagDataDescriptor) Damaged("no central directory to tell the sizes");
-    record.nCrc32 = ReadLe(m_Package, 14, 4);
-    record.nCompressedSize = ReadLe(m_Package, 18, 4);
-    record.nUncompressedSize = ReadLe(m_Package, 22, 4);
-    if (record.nCompressedSize == kZip64Marker || record.nUncompressedSize == kZip64Marker)
-        throw EPackageUnsupported("Package uses ZIP64 records");
-    record.nLocalOffset = 0;
+    record.nCrc32 = ReadLe(m_Package, pos + 14, 4);
+    record.nCompressedSize = ReadLe(m_Package, pos + 18, 4);
+    record.nUncompressedSize = ReadLe(m_Package, pos + 22, 4);
     return record;
+}
+
+bool TZipDirectory::StartsWithSignature() const {
+    if (m_Package.size() < 4 || m_Package.substr(0, 2) != "PK") return false;
+    static constexpr std::string_view kKinds[] = {"\x01\x02", "\x03\x04", "\x05\x06", "\x06\x06", "\x07\x08", "00"};
+    return std::find(std::begin(kKinds), std::end(kKinds), m_Package.substr(2, 2)) != std::end(kKinds);
+}
+
+size_t TZipDirectory::FirstLocalHeader() const {
+    for (size_t pos = m_Package.find("PK"); pos != std::string_view::npos; pos = m_Package.find("PK", pos + 1)) {
+        const std::string_view kind = m_Package.substr(pos + 2, 2);
+        if (kind == "\x03\x04") return pos;
+        if (kind == "\x01\x02" || kind == "\x05\x06" || kind == "\x06\x06") break;
+    }
+    throw std::runtime_error("Package holds no file");
 }
 
 // The local header describes the data it precedes; where it leaves a value
@@ -235,7 +254,8 @@ TZipDirectory::TCentralRecord TZipDirectory::LocalHeaderAlone() const {
 // The data is checked against the values taken, so a copy that disagrees
 // cannot slip damaged data through; libarchive takes the same values.
 void TZipDirectory::ReadLocalHeader(const TCentralRecord& central) {
-    if (central.nLocalOffset > m_Package.size()) Damaged("no local header where the directory points");
+    if (central.nLocalOffset < 0 || static_cast<uint64_t>(central.nLocalOffset) > m_Package.size())
+        Damaged("no local header where the directory points");
     const size_t pos = static_cast<size_t>(central.nLocalOffset);
     if (ReadLe(m_Package, pos, 4) != kLocalHeaderSignature) Damaged("no local header where the directory points");
     // Either copy saying "encrypted" is believed: a reader that looked only at

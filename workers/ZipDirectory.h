@@ -34,8 +34,10 @@ private:
     std::optional<size_t> FindEndRecord() const;
     bool PlausibleEndRecord(size_t pos) const;
     TCentralRecord FirstCentralRecord(size_t endRecord) const;
-    TCentralRecord CentralRecordAt(size_t pos, uint64_t nLocalOffset) const;
+    TCentralRecord CentralRecordAt(size_t pos, int64_t nLocalOffset) const;
     TCentralRecord LocalHeaderAlone() const;
+    bool StartsWithSignature() const;
+    size_t FirstLocalHeader() const;
     void ReadLocalHeader(const TCentralRecord& central);
     void MarkAsFolder();
     void CheckSupported() const;

@@ -207,7 +207,7 @@ struct TPackageCase {
     bool bLibarchiveReads = true;
     // The name as read, where it differs: back-slashes of an entry whose local
     // header says DOS (as the writer's do) separate folders.
-    std::string strReadName;
+    std::string strReadName = {};
 };
 
 void PrintTo(const TPackageCase& c, std::ostream* os) { *os << c.label; }
