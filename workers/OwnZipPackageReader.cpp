@@ -72,15 +72,15 @@ uint64_t TOwnZipPackageReader::Consumed() const {
 }
 
 // Packed bytes left over would be data no reader looks at: the headers lie.
-// Stored data of no bytes is the empty file whatever the CRC field says;
-// libarchive does not check it either.
+// Data of no bytes that no decoder reads is the empty file whatever the CRC
+// field says; libarchive does not check it either.
 void TOwnZipPackageReader::CheckEnd() const {
     const std::string& name = m_Entry.strName;
     if (m_nProduced != m_Layout.nUncompressedSize)
         throw std::runtime_error("Package entry " + name + " is shorter than its declared size");
     if (Consumed() != m_Layout.nCompressedSize)
         throw std::runtime_error("Package entry " + name + " does not fill its packed size");
-    const bool bNoData = !m_Inflater && !m_Lzma && m_Packed.empty();
+    const bool bNoData = !m_Inflater && m_Packed.empty();
     if (m_nCrc32 != m_Layout.nCrc32 && !bNoData)
         throw std::runtime_error("Package entry " + name + " fails its CRC check");
 }

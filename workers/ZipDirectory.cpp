@@ -14,6 +14,7 @@ constexpr uint32_t kLocalHeaderSignature = 0x04034b50;
 constexpr uint32_t kCentralHeaderSignature = 0x02014b50;
 constexpr uint32_t kEndRecordSignature = 0x06054b50;
 constexpr uint32_t kZip64LocatorSignature = 0x07064b50;
+constexpr uint32_t kZip64EndSignature = 0x06064b50;
 constexpr size_t kLocalHeaderSize = 30;
 constexpr size_t kCentralHeaderSize = 46;
 constexpr size_t kEndRecordSize = 22;
@@ -187,7 +188,11 @@ TZipDirectory::TCentralRecord TZipDirectory::FirstCentralRecord(size_t endRecord
     // The entry stored first is the one unpacked, whatever the directory's order.
     TCentralRecord first;
     first.nLocalOffset = INT64_MAX;
-    for (size_t pos = start; ReadLe(m_Package, pos, 4) == kCentralHeaderSignature;) {
+    // Entries follow one another up to an end record, whatever count it gives.
+    for (size_t pos = start;;) {
+        const uint32_t signature = ReadLe(m_Package, pos, 4);
+        if (signature == kEndRecordSignature || signature == kZip64EndSignature) break;
+        if (signature != kCentralHeaderSignature) Damaged("bad central directory entry");
         const size_t nNameSize = ReadLe(m_Package, pos + 28, 2);
         const size_t nExtraSize = ReadLe(m_Package, pos + 30, 2);
         const size_t nEnd = pos + kCentralHeaderSize + nNameSize + nExtraSize + ReadLe(m_Package, pos + 32, 2);
