@@ -38,7 +38,10 @@ TOwnZipPackageReader::TOwnZipPackageReader(const std::string& package)
     m_Entry.nDeclaredSize = m_Layout.nUncompressedSize;
     m_Entry.nPermissions = m_Layout.nPermissions;
     if (m_Layout.nMethod == kMethodDeflate) m_Inflater = std::make_unique<TRawInflater>(m_Packed);
-    if (m_Layout.nMethod == kMethodLzma) m_Lzma = std::make_unique<TLzmaDecoder>(m_Packed, m_Layout.nUncompressedSize);
+    // LZMA data of no bytes at all (not even its header) is the empty file to
+    // libarchive, as stored data of no bytes is.
+    if (m_Layout.nMethod == kMethodLzma && !m_Packed.empty())
+        m_Lzma = std::make_unique<TLzmaDecoder>(m_Packed, m_Layout.nUncompressedSize);
 }
 
 TOwnZipPackageReader::~TOwnZipPackageReader() = default;
