@@ -6,6 +6,7 @@
 
 #include "workers/LittleEndian.h"
 #include "workers/LzmaDictionaryCheck.h"
+#include "workers/PackageReader.h"
 
 namespace {
 
@@ -191,8 +192,10 @@ bool TLzmaDecoder::DecodeNextSymbol() {
 // The declared size is reached. Whatever the entry's flags say, an end marker
 // may follow or not (the size is known, so the marker is optional): the
 // packed data may end here, or end inside the marker, or hold the marker
-// whole; anything else is more data than declared. liblzma, which
-// libarchive's reader feeds the packed data whole, accepts the same.
+// whole. liblzma, which libarchive's reader feeds the packed data whole,
+// accepts the same, and more: it decodes on past the declared size and
+// libarchive drops what it makes. The release tool never writes such data,
+// and decoding what nobody reads would let a few packed bytes cost minutes.
 bool TLzmaDecoder::DecodeEnd() {
     m_bEnded = true;
     if (m_nInputPos == m_Input.size()) return false;
@@ -200,10 +203,10 @@ bool TLzmaDecoder::DecodeEnd() {
     const bool bMatch = DecodeBit(m_IsMatch[m_nState * 16 + posState]) == 1;
     const bool bRepeat = bMatch && DecodeBit(m_IsRep[m_nState]) == 1;
     if (m_bOverrun) return false;
-    if (!bMatch || bRepeat) Damaged("longer than its declared size");
+    if (!bMatch || bRepeat) throw EPackageUnsupported("LZMA data goes on past its declared size");
     const uint32_t distance = DecodeDistance(DecodeLength(m_MatchLength, posState));
     if (m_bOverrun) return false;
-    if (distance != kEndMarkerDistance) Damaged("longer than its declared size");
+    if (distance != kEndMarkerDistance) throw EPackageUnsupported("LZMA data goes on past its declared size");
     Normalize();
     if (!m_bOverrun && m_nCode != 0) Damaged("bad end");
     return false;
@@ -270,7 +273,7 @@ void TLzmaDecoder::StartCopy(uint32_t nLength) {
     if (m_bOverrun) return;
     const uint32_t distance = m_Reps[0];
     if (distance >= m_nTotal || distance >= m_nDictionary) Damaged("a distance reaches before the window");
-    if (nLength > m_nSize - m_nTotal) Damaged("longer than its declared size");
+    if (nLength > m_nSize - m_nTotal) throw EPackageUnsupported("LZMA data goes on past its declared size");
     m_nPendingCopy = nLength;
 }
 
