@@ -221,8 +221,8 @@ TZipDirectory::TCentralRecord TZipDirectory::CentralRecordAt(size_t pos, int64_t
 }
 
 // Without a central directory the first local header must tell the sizes
-// itself; the system is taken from the high byte of "version needed" and the
-// attributes are none. libarchive's streaming reader takes a package that
+// itself, and with no attributes the entry is a plain file (rw-rw-r--, as
+// libarchive reports it). libarchive's streaming reader takes a package that
 // starts with a zip signature, and the first local header in it before any
 // central directory.
 TZipDirectory::TCentralRecord TZipDirectory::LocalHeaderAlone() const {
@@ -230,7 +230,7 @@ TZipDirectory::TCentralRecord TZipDirectory::LocalHeaderAlone() const {
     TCentralRecord record;
     record.nLocalOffset = FirstLocalHeader();
     const size_t pos = static_cast<size_t>(record.nLocalOffset);
-    record.nSystem = static_cast<uint8_t>(ReadLe(m_Package, pos + 5, 1));
+    record.nSystem = kSystemDos;
     record.nFlags = static_cast<uint16_t>(ReadLe(m_Package, pos + 6, 2));
     if (record.nFlags & kFlagDataDescriptor) Damaged("no central directory to tell the sizes");
     record.nCrc32 = ReadLe(m_Package, pos + 14, 4);
