@@ -75,7 +75,8 @@ void CheckExtraFields(std::string_view extra) {
 void ReadAttributes(uint8_t system, uint32_t external, TZipEntryLayout& entry) {
     if (system == kSystemUnix) {
         const uint32_t mode = external >> 16;
-        entry.bRegularFile = (mode & kUnixTypeMask) == kUnixRegular;
+        // No type at all is a plain file to libarchive too.
+        entry.bRegularFile = (mode & kUnixTypeMask) == kUnixRegular || (mode & kUnixTypeMask) == 0;
         entry.nPermissions = mode & 0777;
         return;
     }
