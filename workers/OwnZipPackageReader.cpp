@@ -37,11 +37,11 @@ TOwnZipPackageReader::TOwnZipPackageReader(const std::string& package)
     m_Entry.bSizeDeclared = true;
     m_Entry.nDeclaredSize = m_Layout.nUncompressedSize;
     m_Entry.nPermissions = m_Layout.nPermissions;
+    // Packed data of no bytes at all (not even an LZMA header) is the empty
+    // file to libarchive, whatever the method.
+    if (m_Packed.empty()) return;
     if (m_Layout.nMethod == kMethodDeflate) m_Inflater = std::make_unique<TRawInflater>(m_Packed);
-    // LZMA data of no bytes at all (not even its header) is the empty file to
-    // libarchive, as stored data of no bytes is.
-    if (m_Layout.nMethod == kMethodLzma && !m_Packed.empty())
-        m_Lzma = std::make_unique<TLzmaDecoder>(m_Packed, m_Layout.nUncompressedSize);
+    if (m_Layout.nMethod == kMethodLzma) m_Lzma = std::make_unique<TLzmaDecoder>(m_Packed, m_Layout.nUncompressedSize);
 }
 
 TOwnZipPackageReader::~TOwnZipPackageReader() = default;
@@ -75,15 +75,15 @@ uint64_t TOwnZipPackageReader::Consumed() const {
 }
 
 // Packed bytes left over would be data no reader looks at: the headers lie.
-// Data of no bytes that no decoder reads is the empty file whatever the CRC
-// field says; libarchive does not check it either.
+// Packed data of no bytes is the empty file whatever the CRC field says;
+// libarchive does not check it either.
 void TOwnZipPackageReader::CheckEnd() const {
     const std::string& name = m_Entry.strName;
     if (m_nProduced != m_Layout.nUncompressedSize)
         throw std::runtime_error("Package entry " + name + " is shorter than its declared size");
     if (Consumed() != m_Layout.nCompressedSize)
         throw std::runtime_error("Package entry " + name + " does not fill its packed size");
-    const bool bNoData = !m_Inflater && m_Packed.empty();
+    const bool bNoData = m_Packed.empty();
     if (m_nCrc32 != m_Layout.nCrc32 && !bNoData)
         throw std::runtime_error("Package entry " + name + " fails its CRC check");
 }
