@@ -114,7 +114,8 @@ bool IsUtf8(std::string_view text) {
 }
 
 // A DOS tool separates folders with back-slashes; the local header's "version
-// needed" says which system wrote the entry, and is what libarchive goes by.
+// needed" says which system wrote the entry, and is what libarchive goes by,
+// where the name holds no slash already.
 // A back-slash is never part of a multi-byte UTF-8 character.
 // Names are UTF-8: flagged so, or plain bytes that happen to be UTF-8 (as
 // older Unix tools write them). libarchive reports an empty name, which the
@@ -129,7 +130,8 @@ std::string EntryName(std::string_view stored, uint16_t flags, uint8_t localSyst
         throw EPackageUnsupported("Package entry name is in a legacy character set");
     }
     std::string name(stored);
-    if (localSystem == kSystemDos) std::replace(name.begin(), name.end(), '\\', '/');
+    if (localSystem == kSystemDos && name.find('/') == std::string::npos)
+        std::replace(name.begin(), name.end(), '\\', '/');
     return name;
 }
 
