@@ -70,15 +70,14 @@ void CheckExtraFields(std::string_view extra) {
 }
 
 // Permissions and type as a Unix zip tool stores them in the high half of the
-// external attributes; any other system, and a Unix entry with nothing there,
-// is read as DOS, which knows only "folder" and "read-only" (libarchive reads
-// them alike).
+// external attributes (none there: a plain rw-rw-r-- file); any other system
+// is read as DOS, which knows only "folder" and "read-only". libarchive reads
+// them alike.
 void ReadAttributes(uint8_t system, uint32_t external, TZipEntryLayout& entry) {
-    if (system == kSystemUnix && (external >> 16) != 0) {
+    if (system == kSystemUnix) {
         const uint32_t mode = external >> 16;
-        // No type at all is a plain file to libarchive too.
         entry.bRegularFile = (mode & kUnixTypeMask) == kUnixRegular || (mode & kUnixTypeMask) == 0;
-        entry.nPermissions = mode & 0777;
+        entry.nPermissions = mode == 0 ? 0664 : mode & 0777;
         return;
     }
     entry.bRegularFile = (external & kDosDirectory) == 0;
