@@ -21,7 +21,6 @@ public:
     size_t Read(std::span<char> buffer);
     // Packed bytes taken so far, the zip LZMA header included.
     uint64_t Consumed() const { return m_nInputPos; }
-    bool Ended() const { return m_bEnded; }
 
 private:
     struct TLengthProbs {

@@ -20,7 +20,6 @@ public:
     size_t Read(std::span<char> buffer);
     // How many packed bytes the stream took, its end included.
     uint64_t Consumed() const;
-    bool Ended() const { return m_bEnded; }
 
 private:
     std::unique_ptr<z_stream_s> m_Stream;
