@@ -52,7 +52,7 @@ TLzmaDecoder::TLzmaDecoder(std::string_view data, uint64_t nSize) : m_Input(data
     for (auto* table : {&m_IsMatch, &m_IsRep0Long}) ResetProbs(*table);
     for (auto* table : {&m_IsRep, &m_IsRepG0, &m_IsRepG1, &m_IsRepG2}) ResetProbs(*table);
     ResetProbs(m_PosSlot);
-    ResetProbs(m_SpecPos);
+    ResetProbs(m_NearDistance);
     ResetProbs(m_Align);
     ResetProbs(m_MatchLength);
     ResetProbs(m_RepLength);
@@ -155,7 +155,7 @@ uint32_t TLzmaDecoder::DecodeDistance(uint32_t length) {
     if (slot < 4) return slot;
     const uint32_t nDirectBits = (slot >> 1) - 1;
     const uint32_t base = (2 | (slot & 1)) << nDirectBits;
-    if (slot < kEndPosModelIndex) return base + DecodeReverseBitTree(&m_SpecPos[base - slot], nDirectBits);
+    if (slot < kEndPosModelIndex) return base + DecodeReverseBitTree(&m_NearDistance[base - slot], nDirectBits);
     const uint32_t high = DecodeDirectBits(nDirectBits - kAlignBits) << kAlignBits;
     return base + high + DecodeReverseBitTree(m_Align.data(), kAlignBits);
 }

@@ -82,7 +82,7 @@ private:
     std::array<uint16_t, 12> m_IsRepG2;
     std::array<uint16_t, 12 * 16> m_IsRep0Long;
     std::array<std::array<uint16_t, 64>, 4> m_PosSlot;
-    std::array<uint16_t, 114> m_SpecPos;
+    std::array<uint16_t, 114> m_NearDistance;
     std::array<uint16_t, 16> m_Align;
     TLengthProbs m_MatchLength;
     TLengthProbs m_RepLength;

@@ -18,13 +18,14 @@ constexpr uint32_t kMethodLzma = 14;
 // readers refuse the same packages with it.
 void CheckLzmaDictionaries(const std::string& package) {
     static const std::string kLocalHeader("PK\x03\x04", 4);
-    constexpr size_t kFixedPart = 30;
+    constexpr size_t kLocalHeaderSize = 30;
     for (size_t pos = package.find(kLocalHeader); pos != std::string::npos; pos = package.find(kLocalHeader, pos + 1)) {
-        if (package.size() - pos < kFixedPart || static_cast<unsigned char>(package[pos + 8]) != kMethodLzma) continue;
+        if (package.size() - pos < kLocalHeaderSize || static_cast<unsigned char>(package[pos + 8]) != kMethodLzma)
+            continue;
         // The data starts with the LZMA SDK version (2 bytes), the size of the
         // properties (2 bytes), then the properties: one byte, the dictionary size.
         const size_t data =
-            pos + kFixedPart + LittleEndianAt(package, pos + 26, 2) + LittleEndianAt(package, pos + 28, 2);
+            pos + kLocalHeaderSize + LittleEndianAt(package, pos + 26, 2) + LittleEndianAt(package, pos + 28, 2);
         if (data + 9 > package.size()) continue;
         const uint32_t nDictionary = LittleEndianAt(package, data + 5, 4);
         if (nDictionary > kMaxLzmaDictionary)

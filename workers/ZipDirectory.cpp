@@ -115,7 +115,7 @@ bool IsUtf8(std::string_view text) {
 // A DOS tool separates folders with back-slashes; the local header's "version
 // needed" says which system wrote the entry, and is what libarchive goes by,
 // where the name holds no slash already.
-// A back-slash is never part of a multi-byte UTF-8 character.
+// A back-slash never occurs inside a multi-byte UTF-8 character.
 // Names are UTF-8: flagged so, or plain bytes that happen to be UTF-8 (as
 // older Unix tools write them). libarchive reports an empty name, which the
 // unpacker refuses, for a flagged name that is not UTF-8; an unflagged one in
