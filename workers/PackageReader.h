@@ -2,7 +2,16 @@
 #include <cstdint>
 #include <memory>
 #include <span>
+#include <stdexcept>
 #include <string>
+
+// A package that uses what the release tool never writes (ZIP64 records,
+// encryption, a method other than stored, Deflate and LZMA): refused by the
+// own reader, where libarchive's may read it.
+class EPackageUnsupported : public std::runtime_error {
+public:
+    using std::runtime_error::runtime_error;
+};
 
 // The first entry of a package, as a reader sees it.
 struct TPackageEntry {

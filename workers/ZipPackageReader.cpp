@@ -7,44 +7,17 @@
 #include <algorithm>
 #include <stdexcept>
 
+#include "workers/LittleEndian.h"
+#include "workers/LzmaDictionaryCheck.h"
+
 namespace {
 
-// The largest dictionary of the standard LZMA presets (xz -9, 7-Zip ultra); the
-// release tool uses 8 MiB at most.
-constexpr uint32_t kMaxLzmaDictionary = 64u << 20;
 constexpr uint32_t kMethodDeflate = 8;
 constexpr uint32_t kMethodLzma = 14;
 
 [[noreturn]] void ThrowArchiveError(archive* zip, const std::string& what) {
     const char* detail = archive_error_string(zip);
     throw std::runtime_error(what + ": " + (detail != nullptr ? detail : "damaged archive"));
-}
-
-uint32_t LittleEndian(const std::string& bytes, size_t pos, int nBytes) {
-    uint32_t value = 0;
-    for (int i = nBytes - 1; i >= 0; --i) value = (value << 8) | static_cast<unsigned char>(bytes[pos + i]);
-    return value;
-}
-
-// liblzma allocates the whole dictionary that an LZMA entry asks for before it
-// decodes a byte, and the zip reader sets it no memory limit: a package of a
-// few hundred bytes could take gigabytes from each worker. Every local header
-// is checked, as the reader may take any of them for the first entry, and like
-// the reader it looks at the low byte of the method only.
-void CheckLzmaDictionaries(const std::string& package) {
-    static const std::string kLocalHeader("PK\x03\x04", 4);
-    constexpr size_t kFixedPart = 30;
-    for (size_t pos = package.find(kLocalHeader); pos != std::string::npos; pos = package.find(kLocalHeader, pos + 1)) {
-        if (package.size() - pos < kFixedPart || static_cast<unsigned char>(package[pos + 8]) != kMethodLzma) continue;
-        // The data starts with the LZMA SDK version (2 bytes), the size of the
-        // properties (2 bytes), then the properties: one byte, the dictionary size.
-        const size_t data = pos + kFixedPart + LittleEndian(package, pos + 26, 2) + LittleEndian(package, pos + 28, 2);
-        if (data + 9 > package.size()) continue;
-        const uint32_t nDictionary = LittleEndian(package, data + 5, 4);
-        if (nDictionary > kMaxLzmaDictionary)
-            throw std::runtime_error("Package asks for an LZMA dictionary of " + std::to_string(nDictionary) +
-                                     " bytes, more than the " + std::to_string(kMaxLzmaDictionary) + " allowed");
-    }
 }
 
 // Zip entry names flagged as UTF-8 are converted to the thread's character set
@@ -127,7 +100,7 @@ size_t TZipPackageReader::Read(std::span<char> buffer) {
 // tool puts the one entry.
 uint64_t TZipPackageReader::UnpackCost(uint64_t nSize) const {
     const bool bLocalHeader = m_Package.size() >= 10 && m_Package.compare(0, 4, "PK\x03\x04", 4) == 0;
-    const uint32_t method = bLocalHeader ? LittleEndian(m_Package, 8, 2) : 0;
+    const uint32_t method = bLocalHeader ? LittleEndianAt(m_Package, 8, 2) : 0;
     if (method == kMethodLzma) return m_Package.size() * 66;
     if (method == kMethodDeflate) return nSize * 3;
     return nSize / 4;
