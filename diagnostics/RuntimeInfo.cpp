@@ -1,8 +1,6 @@
 #include "diagnostics/RuntimeInfo.h"
 
 #include <cxxabi.h>
-#include <langinfo.h>
-#include <locale.h>
 
 #include <algorithm>
 #include <cstdio>
@@ -44,11 +42,7 @@ uint64_t AddressSpaceBytes() {
 }
 
 std::string UserDecimalSeparator() {
-    std::string separator;
-    if (locale_t loc = newlocale(LC_NUMERIC_MASK, "", locale_t(0))) {
-        separator = nl_langinfo_l(RADIXCHAR, loc);
-        freelocale(loc);
-    }
+    std::string separator = LocaleDecimalSeparator();
     if (separator.empty()) separator = ".";
     // Grouping and decimals must not read alike when the locale defines no grouping.
     if (separator == UserThousandSeparator()) separator = separator == "," ? "." : ",";

@@ -54,3 +54,5 @@ int64_t GetFreeDiskSpace(const std::filesystem::path& path);
 // The thousands separator of the user's numeric locale, or "," when the locale
 // defines none, as a figure of megabytes is always printed grouped.
 std::string UserThousandSeparator();
+// The decimal separator of the user's numeric locale; empty when it defines none.
+std::string LocaleDecimalSeparator();

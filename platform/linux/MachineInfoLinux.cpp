@@ -195,11 +195,22 @@ int64_t GetFreeDiskSpace(const fs::path& path) {
     return nFree == UINT64_MAX ? -1 : static_cast<int64_t>(nFree);
 }
 
-std::string UserThousandSeparator() {
-    std::string separator;
+namespace {
+
+std::string NumericLocaleItem(nl_item item) {
+    std::string text;
     if (locale_t loc = newlocale(LC_NUMERIC_MASK, "", locale_t(0))) {
-        separator = nl_langinfo_l(THOUSEP, loc);
+        text = nl_langinfo_l(item, loc);
         freelocale(loc);
     }
+    return text;
+}
+
+}  // namespace
+
+std::string UserThousandSeparator() {
+    const std::string separator = NumericLocaleItem(THOUSEP);
     return separator.empty() ? "," : separator;
 }
+
+std::string LocaleDecimalSeparator() { return NumericLocaleItem(RADIXCHAR); }

@@ -7,6 +7,7 @@
 #include <vector>
 
 #include "base/Texts.h"
+#include "support/EnvVar.h"
 
 namespace {
 
@@ -69,9 +70,9 @@ protected:
     }
     void TearDown() override {
         if (m_strOldValue)
-            setenv("ORLADESK_LANGUAGE", m_strOldValue->c_str(), 1);
+            SetEnvVar("ORLADESK_LANGUAGE", m_strOldValue->c_str());
         else
-            unsetenv("ORLADESK_LANGUAGE");
+            UnsetEnvVar("ORLADESK_LANGUAGE");
         TextsTest::TearDown();
     }
 
@@ -90,9 +91,9 @@ TEST_F(LanguageEnvironmentTest, SetsTheValueFromTheVariable) {
     for (const Case& c : cases) {
         SetLanguage(c.before);
         if (c.value)
-            setenv("ORLADESK_LANGUAGE", c.value, 1);
+            SetEnvVar("ORLADESK_LANGUAGE", c.value);
         else
-            unsetenv("ORLADESK_LANGUAGE");
+            UnsetEnvVar("ORLADESK_LANGUAGE");
         SetLanguageFromEnvironment();
         EXPECT_EQ(GetLanguage(), c.expected) << (c.value ? c.value : "(unset)");
     }

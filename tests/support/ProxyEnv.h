@@ -5,6 +5,8 @@
 #include <utility>
 #include <vector>
 
+#include "support/EnvVar.h"
+
 // Clears the four proxy variables (https_proxy, HTTPS_PROXY, http_proxy,
 // HTTP_PROXY) for one test and puts them back as they were when it ends, so
 // that a proxy set on the developer's machine never reaches a test.
@@ -14,18 +16,18 @@ public:
         for (const char* name : {"https_proxy", "HTTPS_PROXY", "http_proxy", "HTTP_PROXY"}) {
             const char* value = std::getenv(name);
             m_lstSaved.emplace_back(name, value ? std::optional<std::string>(value) : std::nullopt);
-            unsetenv(name);
+            UnsetEnvVar(name);
         }
     }
     ~TProxyEnv() {
         for (const auto& [name, value] : m_lstSaved) {
-            if (value) setenv(name.c_str(), value->c_str(), 1);
-            else unsetenv(name.c_str());
+            if (value) SetEnvVar(name.c_str(), value->c_str());
+            else UnsetEnvVar(name.c_str());
         }
     }
     void Set(const char* name, const char* value) {
-        if (value) setenv(name, value, 1);
-        else unsetenv(name);
+        if (value) SetEnvVar(name, value);
+        else UnsetEnvVar(name);
     }
 
 private:

@@ -5,6 +5,8 @@
 #include <utility>
 #include <vector>
 
+#include "support/EnvVar.h"
+
 // Sets or unsets environment variables for one test (a null value unsets) and
 // puts back what was there before, in reverse order, when it goes away. Not
 // for tests whose threads read the environment meanwhile.
@@ -14,8 +16,8 @@ public:
     TScopedEnv(const char* name, const char* value) { Set(name, value); }
     ~TScopedEnv() {
         for (auto it = m_lstSaved.rbegin(); it != m_lstSaved.rend(); ++it) {
-            if (it->second) setenv(it->first.c_str(), it->second->c_str(), 1);
-            else unsetenv(it->first.c_str());
+            if (it->second) SetEnvVar(it->first.c_str(), it->second->c_str());
+            else UnsetEnvVar(it->first.c_str());
         }
     }
     TScopedEnv(const TScopedEnv&) = delete;
@@ -24,8 +26,8 @@ public:
     void Set(const char* name, const char* value) {
         const char* old = std::getenv(name);
         m_lstSaved.emplace_back(name, old ? std::optional<std::string>(old) : std::nullopt);
-        if (value != nullptr) setenv(name, value, 1);
-        else unsetenv(name);
+        if (value != nullptr) SetEnvVar(name, value);
+        else UnsetEnvVar(name);
     }
 
 private:
