@@ -23,6 +23,7 @@
 #include "platform/InstanceGuard.h"
 #include "platform/ProcessEnd.h"
 #include "platform/ProcessList.h"
+#include "platform/ProgramArguments.h"
 #include "service/ProxySettings.h"
 #include "wizard/WizardNavigation.h"
 
@@ -83,7 +84,7 @@ TEngineEnvironment EngineEnvironment(const TCommandLine& cmd) {
 
 int ShowHelp(const TCommandLine& cmd) {
     std::string exe = cmd.Words().empty() ? "OrlaDesk" : cmd.Words()[0];
-    exe = exe.substr(exe.find_last_of('/') + 1);
+    exe = exe.substr(exe.find_last_of("/\\") + 1);
     THelpText help = BuildHelpText(exe, GetLanguage());
 #ifdef VX_HAVE_UI
     if (WindowAvailable()) return RunHelpWindow(help);
@@ -111,7 +112,7 @@ int main(int argc, char** argv) {
     auto start = std::chrono::system_clock::now();
     ProcessLog().Open(UserTempFolder(), start);
     SetLanguageFromEnvironment();
-    TCommandLine cmd = TCommandLine::FromArgv(argc, argv);
+    TCommandLine cmd(ProgramArguments(argc, argv));
 
     TInstanceGuard guard;
     if (!guard.TryAcquire()) {

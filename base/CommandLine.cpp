@@ -24,10 +24,6 @@ TCmdInstallType ModeOf(const std::string& word) {
 
 TCommandLine::TCommandLine(std::vector<std::string> words) : m_lstWords(std::move(words)) {}
 
-TCommandLine TCommandLine::FromArgv(int argc, const char* const* argv) {
-    return TCommandLine(std::vector<std::string>(argv, argv + argc));
-}
-
 bool TCommandLine::ArgumentsValid() const {
     switch (ArgumentCount()) {
         case 0:

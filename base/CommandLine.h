@@ -10,7 +10,6 @@ enum TCmdInstallType : uint8_t { citNone = 0, citInstall = 1, citUpdate = 2 };
 class TCommandLine {
 public:
     explicit TCommandLine(std::vector<std::string> words);
-    static TCommandLine FromArgv(int argc, const char* const* argv);
 
     // Accepted forms: none; one of /st /install /update /repair (any letter
     // case); /install, /update or /repair followed by a non-empty name without

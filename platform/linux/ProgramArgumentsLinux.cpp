@@ -1,0 +1,3 @@
+#include "platform/ProgramArguments.h"
+
+std::vector<std::string> ProgramArguments(int argc, char** argv) { return std::vector<std::string>(argv, argv + argc); }

@@ -1,0 +1,57 @@
+#pragma once
+#include <filesystem>
+#include <optional>
+#include <string>
+#include <utility>
+#include <vector>
+
+#include "support/ChildProcess.h"
+#include "support/TempDir.h"
+
+// A Windows user's world for one test: a Wine prefix of its own (a copy of a
+// template made once per build, because making one takes Wine many seconds),
+// with its Desktop and documents as plain folders inside it, so that nothing a
+// Windows program does reaches the real user's files. Its wineserver, and every
+// Windows process of the prefix with it, is ended when the object goes away.
+class WinePrefix {
+public:
+    using Env = std::vector<std::pair<std::string, std::string>>;
+
+    WinePrefix();
+    ~WinePrefix();
+    WinePrefix(const WinePrefix&) = delete;
+    WinePrefix& operator=(const WinePrefix&) = delete;
+
+    // The Windows build's folder (VX_WINDOWS_BUILD, else build-win beside the
+    // sources) and its installer; empty when that build is missing.
+    static std::filesystem::path WindowsBuild();
+    static std::filesystem::path Installer();
+
+    // Runs a Windows program (a Unix path or a Windows one such as "C:\\x.exe")
+    // in the prefix; `env` is added to the environment the program inherits.
+    ProcessResult Run(const std::string& program, const std::vector<std::string>& args, const Env& env = {},
+                      int timeoutSeconds = 120) const;
+    // The command line and environment that run `program` in this prefix, for
+    // a program left running in the background.
+    std::vector<std::string> Command(const std::string& program, const std::vector<std::string>& args) const;
+    Env Environment(const Env& extra = {}) const;
+
+    // "C:\\users\\..." as a path of this machine; a path inside the prefix's C: back again.
+    std::filesystem::path UnixPath(const std::string& windowsPath) const;
+    std::string WindowsPath(const std::filesystem::path& unixPath) const;
+
+    std::filesystem::path UserFolder() const { return m_UserFolder; }
+    std::filesystem::path AppData() const { return m_UserFolder / "AppData" / "Roaming"; }
+    std::filesystem::path Temp() const { return m_UserFolder / "AppData" / "Local" / "Temp"; }
+    std::filesystem::path Desktop() const { return m_UserFolder / "Desktop"; }
+
+    // A value of the current user's registry as `reg query` prints it; none
+    // when the key or the value is missing.
+    std::optional<std::string> RegistryValue(const std::string& key, const std::string& name) const;
+    bool RegistryKeyExists(const std::string& key) const;
+
+private:
+    TempDir m_Dir{"vxwine"};
+    std::filesystem::path m_Prefix;
+    std::filesystem::path m_UserFolder;
+};
