@@ -61,6 +61,9 @@ protected:
 
     void PublishAndServe(const std::string& version = "1.2.3.4") {
         release.Publish(product, version);
+        Serve();
+    }
+    void Serve() {
         if (!server) server = std::make_unique<ReleaseServe>(release.Tree());
         ASSERT_TRUE(server->Started()) << server->RequestLog();
     }
@@ -180,6 +183,7 @@ struct BrokenPackageCase {
     const char* name;
     bool bDelete;
     int exitCode;
+    friend void PrintTo(const BrokenPackageCase& c, std::ostream* out) { *out << c.name; }
 };
 
 class WindowsBrokenPackage : public WindowsInstaller, public testing::WithParamInterface<BrokenPackageCase> {};
@@ -191,7 +195,7 @@ TEST_P(WindowsBrokenPackage, InstallEndsWithItsCodeAndLeavesNothing) {
         fs::remove(package);
     else
         WriteFileText(package, RandomBytes(fs::file_size(package), 99));
-    PublishAndServe("1.2.3.4");
+    Serve();
     ProcessResult run = Run({"/install"});
     EXPECT_EQ(run.exitCode, GetParam().exitCode) << Describe(run);
     ExpectNothingInstalled();
