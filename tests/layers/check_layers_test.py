@@ -25,6 +25,10 @@ CASES = [
     ("a system header that says why", "app/main.cpp", "#include <unistd.h>  // system header: isatty\n", 0,
      "every floor"),
     ("a system header in platform/", "platform/linux/ShellLinux.cpp", "#include <sys/wait.h>\n", 0, "every floor"),
+    ("a system header in a floor's system folder", "service/windows/HttpClientWinHttp.cpp",
+     "#include <winhttp.h>\n", 0, "every floor"),
+    ("a Windows header outside a system folder", "service/HttpClient.cpp", "#include <winhttp.h>\n", 1,
+     "service/HttpClient.cpp:1: #include <winhttp.h>"),
     ("tests beside a floor may reach anything", "ui/tests/FrameTest.cpp", '#include "app/main.h"\n', 0,
      "every floor"),
 ]
