@@ -14,8 +14,9 @@ struct TFileVersion {
 
 // The file version stored in the version resource (VS_FIXEDFILEINFO) of a PE
 // image. Empty when the file cannot be read, is not a PE image or has no
-// version resource. Every offset taken from the file is checked against the
-// file's size, so a damaged or hostile file only yields an empty result.
+// version resource. On Linux our own reader checks every offset taken from the
+// file against the file's size, so a damaged or hostile file only yields an
+// empty result; on Windows the system's version calls read it.
 std::optional<TFileVersion> ReadPeFileVersion(const std::filesystem::path& file);
 
 // "major.minor.release.build" when `full`, else "major.minor". A file without
