@@ -1,6 +1,7 @@
+#include <windows.h>
+// The other system headers build on windows.h.
 #include <knownfolders.h>
 #include <shlobj.h>
-#include <windows.h>
 
 #include <optional>
 #include <stdexcept>

@@ -1,7 +1,8 @@
+#include <windows.h>
+// The other system headers build on windows.h.
 #include <objbase.h>
 #include <shlobj.h>
 #include <shobjidl.h>
-#include <windows.h>
 
 #include <atomic>
 #include <cctype>

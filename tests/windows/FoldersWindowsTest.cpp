@@ -1,7 +1,8 @@
+#include <windows.h>
+// The other system headers build on windows.h.
 #include <gtest/gtest.h>
 #include <knownfolders.h>
 #include <shlobj.h>
-#include <windows.h>
 
 #include <map>
 #include <optional>

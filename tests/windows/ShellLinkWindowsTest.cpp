@@ -1,9 +1,10 @@
+#include <windows.h>
+// The other system headers build on windows.h.
 #include <gtest/gtest.h>
 #include <objbase.h>
 #include <shellapi.h>
 #include <shlobj.h>
 #include <shobjidl.h>
-#include <windows.h>
 
 #include <filesystem>
 #include <stdexcept>
