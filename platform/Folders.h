@@ -6,7 +6,10 @@
 class IRegistryHive;
 
 // The user's special folders. Each call reads the environment afresh, so tests
-// and child processes see what they set.
+// and child processes see what they set. On Windows: %APPDATA% when set, else
+// the roaming application-data Known Folder; GetTempPathW's folder (with a
+// trailing back-slash) for both the temporary and the runtime folder; the
+// Desktop and Programs Known Folders where the hive holds no value.
 
 // The roaming application-data folder: $APPDATA when set, else
 // ${XDG_DATA_HOME:-~/.local/share}.

@@ -4,6 +4,10 @@
 
 #include "platform/RegistryHive.h"
 
+// On Windows the hives are the registry's own roots, and their "paths" are the
+// roots' names, HKEY_CURRENT_USER and HKEY_LOCAL_MACHINE: Windows names no file
+// a caller could use.
+
 // Where the current user's hive lives: $VXREG_HKCU when set and not empty,
 // else ${XDG_CONFIG_HOME:-$HOME/.config}/vxreg/HKCU.sqlite.
 std::filesystem::path CurrentUserHivePath();

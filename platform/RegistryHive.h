@@ -12,6 +12,9 @@
 // without regard to letter case; the stored case is kept and enumerations list
 // names as stored, in the order they were created. Values are REG_SZ (string)
 // or REG_DWORD (32-bit). Every write is one transaction.
+// On Windows the registry itself keeps the names and the order of enumeration
+// (sub-keys come sorted there), and a batch is written value by value (see
+// TRegistryHiveWindows::WriteValues).
 //
 // Implementations are safe to call from any thread; failures of the store
 // itself (unreadable file, disk full) throw std::runtime_error.

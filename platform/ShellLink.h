@@ -4,7 +4,9 @@
 
 // The shell link (.lnk) of the installation steps, made as a freedesktop
 // desktop entry: "Orla Desk (a).lnk" becomes "Orla Desk (a).desktop", whose
-// Exec= starts the target.
+// Exec= starts the target. On Windows it is a real shell link (IShellLinkW),
+// the file keeps its ".lnk" name (one is appended when missing), and
+// DesktopExecArgument quotes by the rules of a Windows command line instead.
 
 // The file that SaveShellLink writes for `linkPath`: a ".lnk" ending (any
 // letter case) becomes ".desktop"; a path ending in ".desktop" stays; any other
