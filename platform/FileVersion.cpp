@@ -5,7 +5,15 @@
 std::string GetFileVersionString(const std::filesystem::path& file, bool full) {
     const auto v = ReadPeFileVersion(file);
     if (!v) return "65535.65535";
-    std::string text = std::to_string(v->nMajor) + "." + std::to_string(v->nMinor);
-    if (full) text += "." + std::to_string(v->nRelease) + "." + std::to_string(v->nBuild);
+    // Appended piece by piece: g++ 12 warns falsely (-Wrestrict) about "." + a temporary string.
+    std::string text = std::to_string(v->nMajor);
+    text += '.';
+    text += std::to_string(v->nMinor);
+    if (full) {
+        text += '.';
+        text += std::to_string(v->nRelease);
+        text += '.';
+        text += std::to_string(v->nBuild);
+    }
     return text;
 }

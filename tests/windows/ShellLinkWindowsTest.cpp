@@ -135,7 +135,8 @@ TEST(ShellLinkWindowsNames, EachArgumentComesBackWhole) {
     std::string line;
     std::vector<std::wstring> expected;
     for (const std::string& argument : cases) {
-        line += (line.empty() ? "" : " ") + DesktopExecArgument(argument);
+        if (!line.empty()) line += ' ';
+        line += DesktopExecArgument(argument);
         expected.push_back(Widen(argument));
         EXPECT_EQ(ParsedArguments(Widen(DesktopExecArgument(argument))), std::vector<std::wstring>{Widen(argument)})
             << argument;
