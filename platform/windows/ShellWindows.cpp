@@ -47,11 +47,17 @@ bool ShellOpen(const std::string& target) {
     const fs::path file(wide);
     if (fs::is_regular_file(file, ec)) folder = fs::absolute(file, ec).parent_path().wstring();
     TComApartment com;
-    const HINSTANCE result = ShellExecuteW(nullptr, L"open", wide.c_str(), nullptr,
-                                           folder.empty() ? nullptr : folder.c_str(), SW_SHOWNORMAL);
-    // Values above 32 mean success; below, an error code of the old kind.
-    const auto nResult = reinterpret_cast<INT_PTR>(result);
-    if (nResult > 32) return true;
-    AppendLog("ShellOpen: cannot open " + target + ": " + WindowsErrorText(static_cast<unsigned long>(nResult)));
+    SHELLEXECUTEINFOW info{};
+    info.cbSize = sizeof info;
+    // NOASYNC: the installer may end right after this call, which must not cut
+    // a hand-over the shell makes on a thread of its own. NO_UI: a failure is
+    // returned and logged, as on Linux, rather than shown in a box of the shell's.
+    info.fMask = SEE_MASK_NOASYNC | SEE_MASK_FLAG_NO_UI;
+    info.lpVerb = L"open";
+    info.lpFile = wide.c_str();
+    info.lpDirectory = folder.empty() ? nullptr : folder.c_str();
+    info.nShow = SW_SHOWNORMAL;
+    if (ShellExecuteExW(&info)) return true;
+    AppendLog("ShellOpen: cannot open " + target + ": " + WindowsErrorText(GetLastError()));
     return false;
 }
