@@ -4,10 +4,10 @@
 
 #include <string>
 
+#include "platform/Md5Digest.h"
 #include "release/ZipWriter.h"
 #include "support/TempDir.h"
 #include "workers/FileHashing.h"
-#include "workers/Md5Digest.h"
 #include "workers/PackageUnpacker.h"
 
 TEST(Md5Digest, PiecesGiveTheDigestOfTheWhole) {
