@@ -18,7 +18,7 @@ public:
     using std::runtime_error::runtime_error;
 };
 
-// Posts the body with a fresh libcurl handle used for this one request:
+// Posts the body in a request of its own (libcurl on Linux, WinHTTP on Windows):
 // POST, HTTP/1.0, Content-Type "application/x-www-form-urlencoded",
 // User-Agent "Mozilla/4.0", the old browser Accept list and Content-Length.
 // Never through a proxy, whatever the user chose or the environment says. The
