@@ -54,10 +54,13 @@ long SendErrorReport(const TErrorReportPost& post) {
     const auto trust = TExtraTrust::FromEnvironment();
     if (target.bSecure && trust->Unusable()) throw TReportDeliveryError(trust->Problem());
 
-    // Never through a proxy, whatever the system's settings say.
-    const TWinHttpHandle session(WinHttpOpen(nullptr, WINHTTP_ACCESS_TYPE_NO_PROXY, WINHTTP_NO_PROXY_NAME,
-                                             WINHTTP_NO_PROXY_BYPASS, WINHTTP_FLAG_ASYNC));
-    if (!session) Refuse(GetLastError());
+    // Never through a proxy, whatever the user chose or the system's settings say.
+    TWinHttpHandle session;
+    try {
+        session = OpenWinHttpSession(L"");
+    } catch (const THttpError& e) {
+        throw TReportDeliveryError(e.what());
+    }
     const TWinHttpHandle connection(WinHttpConnect(session.get(), target.strHost.c_str(), target.nPort, 0));
     if (!connection) Refuse(GetLastError());
     // HTTP/1.0, as the service has always been spoken to.

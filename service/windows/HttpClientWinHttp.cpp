@@ -145,9 +145,8 @@ struct THttpClient::TImpl {
     std::shared_ptr<const TExtraTrust> trust = TExtraTrust::FromEnvironment();
 
     // The proxy belongs to the session: a proxy set on a request alone is not
-    // honoured everywhere (Wine ignores it). No agent name: WinHTTP then sends
-    // no User-Agent. Without a proxy of ours none is used, whatever the
-    // system's settings say, as with curl's empty proxy.
+    // honoured everywhere (Wine ignores it). Without a proxy of ours none is
+    // used, whatever the system's settings say, as with curl's empty proxy.
     void OpenSession(const TProxySettings& proxy) {
         hConnect.reset();
         hSession.reset();
@@ -157,13 +156,7 @@ struct THttpClient::TImpl {
             if (host.find(':') != std::string::npos && host.front() != '[') host = "[" + host + "]";
             address = Widen(proxy.FPort > 0 ? host + ":" + std::to_string(proxy.FPort) : host);
         }
-        hSession.reset(WinHttpOpen(
-            nullptr, address.empty() ? WINHTTP_ACCESS_TYPE_NO_PROXY : WINHTTP_ACCESS_TYPE_NAMED_PROXY,
-            address.empty() ? WINHTTP_NO_PROXY_NAME : address.c_str(), WINHTTP_NO_PROXY_BYPASS, WINHTTP_FLAG_ASYNC));
-        if (!hSession) {
-            const DWORD nError = GetLastError();
-            throw THttpError(WinHttpErrorText(nError), static_cast<int>(nError));
-        }
+        hSession = OpenWinHttpSession(address);
     }
 
     // WinHTTP keeps the session's connections alive and pools them per

@@ -75,6 +75,24 @@ std::string WinHttpErrorText(DWORD nError) {
     return WindowsErrorText(nError);
 }
 
+TWinHttpHandle OpenWinHttpSession(const std::wstring& proxy) {
+    TWinHttpHandle session(WinHttpOpen(
+        nullptr, proxy.empty() ? WINHTTP_ACCESS_TYPE_NO_PROXY : WINHTTP_ACCESS_TYPE_NAMED_PROXY,
+        proxy.empty() ? WINHTTP_NO_PROXY_NAME : proxy.c_str(), WINHTTP_NO_PROXY_BYPASS, WINHTTP_FLAG_ASYNC));
+    if (!session) {
+        const DWORD nError = GetLastError();
+        throw THttpError(WinHttpErrorText(nError), static_cast<int>(nError));
+    }
+    // Older systems (and Wine) offer only SSL 3 and TLS 1.0 unless asked,
+    // which today's servers refuse; TLS 1.3 is taken where the system knows it.
+    DWORD nProtocols = WINHTTP_FLAG_SECURE_PROTOCOL_TLS1_2 | WINHTTP_FLAG_SECURE_PROTOCOL_TLS1_3;
+    if (!WinHttpSetOption(session.get(), WINHTTP_OPTION_SECURE_PROTOCOLS, &nProtocols, sizeof nProtocols)) {
+        nProtocols = WINHTTP_FLAG_SECURE_PROTOCOL_TLS1_2;
+        WinHttpSetOption(session.get(), WINHTTP_OPTION_SECURE_PROTOCOLS, &nProtocols, sizeof nProtocols);
+    }
+    return session;
+}
+
 // What a pending operation reports, shared by the owner's thread and
 // WinHTTP's; the handle keeps its own reference until it is gone.
 struct TWinHttpRequest::TState {

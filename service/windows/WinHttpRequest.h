@@ -28,6 +28,11 @@ struct TWinHttpHandleClose {
 };
 using TWinHttpHandle = std::unique_ptr<void, TWinHttpHandleClose>;
 
+// An asynchronous session, direct (empty `proxy`) or through the HTTP proxy
+// "host:port", whatever the system's own settings say. No agent name: WinHTTP
+// then sends no User-Agent. Throws THttpError.
+TWinHttpHandle OpenWinHttpSession(const std::wstring& proxy);
+
 // One request in WinHTTP's asynchronous mode, waited for on the calling thread.
 //
 // Asynchronous because a synchronous WinHTTP call can be ended from outside
