@@ -21,6 +21,7 @@
 #include <thread>
 #include <vector>
 
+#include "diagnostics/ErrorReportDelivery.h"
 #include "service/HttpClient.h"
 
 namespace {
@@ -29,7 +30,9 @@ using namespace std::chrono_literals;
 using TClock = std::chrono::steady_clock;
 
 struct TRequest {
+    std::string strLine;    // the request line as sent
     std::string strTarget;  // as on the request line: a path, or an absolute URL for a proxy
+    std::string strBody;    // Content-Length bytes after the headers
     std::vector<std::pair<std::string, std::string>> lstHeaders;
     int nClientPort = 0;
 
@@ -163,6 +166,15 @@ private:
             TRequest request = Parse(pending.substr(0, end));
             request.nClientPort = nClientPort;
             pending.erase(0, end + 4);
+            const size_t nBody =
+                request.Header("Content-Length").empty() ? 0 : std::stoul(request.Header("Content-Length"));
+            while (pending.size() < nBody) {
+                const int n = recv(s, buffer, sizeof buffer, 0);
+                if (n <= 0) break;
+                pending.append(buffer, n);
+            }
+            request.strBody = pending.substr(0, nBody);
+            pending.erase(0, request.strBody.size());
             TAnswer answer;
             {
                 std::lock_guard lock(m_csState);
@@ -185,6 +197,7 @@ private:
         TRequest request;
         size_t at = head.find("\r\n");
         const std::string line = head.substr(0, at);
+        request.strLine = line;
         const size_t first = line.find(' ');
         request.strTarget = line.substr(first + 1, line.rfind(' ') - first - 1);
         // A proxy may be asked for "http://host:80/..." or "http://host/...": the same.
@@ -525,6 +538,54 @@ TEST_F(HttpClientWindows, ProxyCredentialsAreOfferedWhenAskedAndSocksIsRefused) 
     m_Server.Route("/direct", Answer(200, "OK", "d"));
     EXPECT_EQ(m_Client.Get(m_Server.Url("/direct"), body).nStatus, 200);
     EXPECT_EQ(m_Server.Hits("/direct"), 1);
+}
+
+// The report goes as it always has: POST, HTTP/1.0, the old browser's
+// headers and the body byte for byte; anything but an answer below 400 fails.
+TEST(ErrorReportDeliveryWindows, PostsTheReportAsSentAndFailsOnWhatIsNoDelivery) {
+    TLocalServer server;
+    server.Route("/software/error", Answer(200, "OK", "OK"));
+    server.Route("/broken", Answer(500, "Internal Server Error", ""));
+    server.Route("/silent", Silent());
+    const std::string body = "strHardID=AB&str_error=a%26b\r\nline two \xc3\xa7&bSilentMode=1";
+    EXPECT_EQ(PostErrorReport({server.Url("/software/error"), body}), 200);
+    const auto requests = server.Requests();
+    ASSERT_EQ(requests.size(), 1u);
+    EXPECT_EQ(requests[0].strLine, "POST /software/error HTTP/1.0");
+    EXPECT_EQ(requests[0].strBody, body);
+    EXPECT_EQ(requests[0].Header("Content-Type"), "application/x-www-form-urlencoded");
+    EXPECT_EQ(requests[0].Header("User-Agent"), "Mozilla/4.0");
+    EXPECT_EQ(requests[0].Header("Accept"), "image/gif, image/x-xbitmap, image/jpeg, image/pjpeg, */*");
+    EXPECT_EQ(requests[0].Header("Content-Length"), std::to_string(body.size()));
+
+    int nClosed = 0;
+    {
+        TLocalServer closed;
+        nClosed = closed.Port();
+    }
+    struct TCase {
+        const char* szLabel;
+        std::string strUrl;
+        std::string strReason;
+        std::chrono::seconds tAtMost;
+    };
+    const std::vector<TCase> cases = {
+        {"status 500", server.Url("/broken"), "status 500", 3s},
+        {"no answer within the idle limit", server.Url("/silent"), "Timeout", 6s},
+        {"refused connection", "http://127.0.0.1:" + std::to_string(nClosed) + "/software/error", "connect", 3s},
+        {"reserved .invalid host", "http://errors.orladesk.invalid/software/error", ".invalid", 1s},
+    };
+    for (const TCase& c : cases) {
+        SCOPED_TRACE(c.szLabel);
+        const auto tStart = TClock::now();
+        try {
+            PostErrorReport({c.strUrl, "x=1", 2s, 2000ms});
+            ADD_FAILURE() << "delivered";
+        } catch (const TReportDeliveryError& e) {
+            EXPECT_NE(std::string(e.what()).find(c.strReason), std::string::npos) << e.what();
+        }
+        EXPECT_LT(TClock::now() - tStart, c.tAtMost);
+    }
 }
 
 }  // namespace
