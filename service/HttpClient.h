@@ -64,7 +64,9 @@ public:
 // stop sooner sets an abort check.
 // Certificates: the system's trust store, plus those of the PEM file named by
 // ORLADESK_CA_BUNDLE (read when the client is made; an unreadable file makes
-// every https request fail).
+// every https request fail). On Windows the server's chain is checked against
+// that file once the secure channel is up and before anything is read from
+// the server; the request line and headers have gone out by then.
 class THttpClient {
 public:
     using TProgress = std::function<void(uint64_t nReceived)>;
