@@ -1,43 +1,35 @@
 #include "diagnostics/ErrorReportDelivery.h"
 
-#include <curl/curl.h>
-#include <openssl/ssl.h>
-#include <openssl/x509.h>
-
 #include <algorithm>
 #include <cctype>
-#include <cstdlib>
-#include <memory>
+#include <string_view>
 
-#include "service/HttpClient.h"
+#include "diagnostics/ErrorReportDeliverySystem.h"
 
 namespace {
 
-constexpr const char* kAccept = "Accept: image/gif, image/x-xbitmap, image/jpeg, image/pjpeg, */*";
-
-struct TCurlFree {
-    void operator()(CURL* curl) const { curl_easy_cleanup(curl); }
-    void operator()(curl_slist* list) const { curl_slist_free_all(list); }
-    void operator()(CURLU* url) const { curl_url_cleanup(url); }
-};
-
-// Staging and test servers' certificates, added to (not replacing) the system's trust store.
-CURLcode AddExtraCertificates(CURL*, void* sslContext, void* user) {
-    X509_STORE* store = SSL_CTX_get_cert_store(static_cast<SSL_CTX*>(sslContext));
-    return X509_STORE_load_file(store, static_cast<const char*>(user)) == 1 ? CURLE_OK : CURLE_SSL_CACERT_BADFILE;
-}
-
-size_t DiscardBody(char*, size_t size, size_t count, void*) { return size * count; }
-
-bool HostIsReservedInvalid(const std::string& url) {
-    std::unique_ptr<CURLU, TCurlFree> parsed(curl_url());
-    if (!parsed || curl_url_set(parsed.get(), CURLUPART_URL, url.c_str(), 0) != CURLUE_OK) return false;
-    char* host = nullptr;
-    if (curl_url_get(parsed.get(), CURLUPART_HOST, &host, 0) != CURLUE_OK || host == nullptr) return false;
+// The host part of an absolute URL, lower case, without brackets, port,
+// credentials or a trailing dot; empty when `url` has no authority.
+std::string UrlHost(std::string_view url) {
+    const auto schemeEnd = url.find("://");
+    if (schemeEnd == std::string_view::npos) return {};
+    std::string_view authority = url.substr(schemeEnd + 3);
+    authority = authority.substr(0, authority.find_first_of("/?#"));
+    if (const auto at = authority.rfind('@'); at != std::string_view::npos) authority.remove_prefix(at + 1);
+    std::string_view host;
+    if (!authority.empty() && authority.front() == '[') {
+        host = authority.substr(1, authority.find(']') - 1);
+    } else {
+        host = authority.substr(0, authority.find(':'));
+    }
     std::string name(host);
-    curl_free(host);
     std::transform(name.begin(), name.end(), name.begin(), [](unsigned char c) { return std::tolower(c); });
     if (!name.empty() && name.back() == '.') name.pop_back();
+    return name;
+}
+
+bool HostIsReservedInvalid(const std::string& url) {
+    const std::string name = UrlHost(url);
     return name == "invalid" || (name.size() > 8 && name.ends_with(".invalid"));
 }
 
@@ -46,56 +38,5 @@ bool HostIsReservedInvalid(const std::string& url) {
 long PostErrorReport(const TErrorReportPost& post) {
     if (HostIsReservedInvalid(post.strUrl))
         throw TReportDeliveryError("host of " + post.strUrl + " is under the reserved .invalid domain");
-
-    EnsureCurlGlobalInit();
-    std::unique_ptr<CURL, TCurlFree> curl(curl_easy_init());
-    if (!curl) throw TReportDeliveryError("curl_easy_init failed");
-    CURL* h = curl.get();
-    char szError[CURL_ERROR_SIZE] = {};
-
-    curl_slist* pHeaders = nullptr;
-    for (const std::string& header :
-         {std::string("Content-Type: application/x-www-form-urlencoded"), std::string("User-Agent: Mozilla/4.0"),
-          std::string(kAccept), "Content-Length: " + std::to_string(post.strBody.size()), std::string("Expect:")}) {
-        curl_slist* pNext = curl_slist_append(pHeaders, header.c_str());
-        if (pNext == nullptr) {
-            curl_slist_free_all(pHeaders);
-            throw TReportDeliveryError("out of memory for the request headers");
-        }
-        pHeaders = pNext;
-    }
-    const std::unique_ptr<curl_slist, TCurlFree> headers(pHeaders);
-
-    curl_easy_setopt(h, CURLOPT_NOSIGNAL, 1L);
-    curl_easy_setopt(h, CURLOPT_ERRORBUFFER, szError);
-    curl_easy_setopt(h, CURLOPT_URL, post.strUrl.c_str());
-    curl_easy_setopt(h, CURLOPT_PROTOCOLS_STR, "https,http");
-    curl_easy_setopt(h, CURLOPT_FOLLOWLOCATION, 0L);
-    curl_easy_setopt(h, CURLOPT_HTTP_VERSION, static_cast<long>(CURL_HTTP_VERSION_1_0));
-    curl_easy_setopt(h, CURLOPT_POST, 1L);
-    curl_easy_setopt(h, CURLOPT_POSTFIELDS, post.strBody.data());
-    curl_easy_setopt(h, CURLOPT_POSTFIELDSIZE_LARGE, static_cast<curl_off_t>(post.strBody.size()));
-    curl_easy_setopt(h, CURLOPT_HTTPHEADER, headers.get());
-    // An empty proxy (not a null one) keeps curl from reading http_proxy and friends.
-    curl_easy_setopt(h, CURLOPT_PROXY, "");
-    curl_easy_setopt(h, CURLOPT_NOPROXY, "*");
-    curl_easy_setopt(h, CURLOPT_CONNECTTIMEOUT_MS, static_cast<long>(post.tConnectTimeout.count()));
-    curl_easy_setopt(h, CURLOPT_LOW_SPEED_LIMIT, 1L);
-    curl_easy_setopt(h, CURLOPT_LOW_SPEED_TIME, static_cast<long>(post.tIdleLimit.count()));
-    curl_easy_setopt(h, CURLOPT_SSL_VERIFYPEER, 1L);
-    curl_easy_setopt(h, CURLOPT_SSL_VERIFYHOST, 2L);
-    const char* caBundle = std::getenv("ORLADESK_CA_BUNDLE");
-    if (caBundle != nullptr && *caBundle != '\0') {
-        curl_easy_setopt(h, CURLOPT_SSL_CTX_FUNCTION, &AddExtraCertificates);
-        curl_easy_setopt(h, CURLOPT_SSL_CTX_DATA, caBundle);
-    }
-    curl_easy_setopt(h, CURLOPT_WRITEFUNCTION, &DiscardBody);
-
-    const CURLcode rc = curl_easy_perform(h);
-    if (rc != CURLE_OK)
-        throw TReportDeliveryError(std::string(curl_easy_strerror(rc)) + (szError[0] ? std::string(": ") + szError : ""));
-    long nStatus = 0;
-    curl_easy_getinfo(h, CURLINFO_RESPONSE_CODE, &nStatus);
-    if (nStatus >= 400) throw TReportDeliveryError("the service answered with status " + std::to_string(nStatus));
-    return nStatus;
+    return SendErrorReport(post);
 }

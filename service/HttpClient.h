@@ -19,22 +19,24 @@ struct THttpResponse {
 };
 
 // A request that produced no HTTP answer: connection, time-out, TLS or proxy
-// failure, or a failure raised by the caller's sink. Carries curl's message and
-// its CURLcode (an int, so that callers need not include curl).
+// failure, or a failure raised by the caller's sink. Carries the system's own
+// error number: a CURLcode with curl, a WinHTTP or Win32 error code on Windows
+// (both are what the version service reports as its "last error").
 class THttpError : public std::runtime_error {
 public:
-    THttpError(const std::string& message, int nCurlCode, long nOsErrno = 0);
-    int CurlCode() const { return m_nCurlCode; }
-    // errno of the failed connect or socket call, 0 when curl recorded none.
-    long OsErrno() const { return m_nOsErrno; }
+    THttpError(const std::string& message, int nCode, long nOsError = 0);
+    int Code() const { return m_nCode; }
+    // errno of the failed connect or socket call; 0 when none was recorded
+    // (always on Windows, where WinHTTP does not expose it).
+    long OsError() const { return m_nOsError; }
     // A failure of the secure channel: handshake, certificate or peer check.
     bool IsTlsFailure() const;
     // The owner's abort check ended the transfer: a stop, not a network failure.
     bool IsAborted() const;
 
 private:
-    int m_nCurlCode;
-    long m_nOsErrno;
+    int m_nCode;
+    long m_nOsError;
 };
 
 // Receives the body of an answer as it arrives.
@@ -47,20 +49,24 @@ public:
     virtual void Write(const char* pData, size_t nSize) = 0;
 };
 
-// An HTTP/1.1 client over one libcurl easy handle, kept for the object's life so
-// that consecutive requests to one server reuse the connection.
+// An HTTP/1.1 client that keeps its connection for the object's life, so that
+// consecutive requests to one server reuse it (libcurl on Linux, WinHTTP on
+// Windows).
 //
 // Thread rule: one thread at a time uses an object (the owner may hand it to
 // another thread, never share it). Set-up calls apply to the following requests.
 //
 // What goes on the wire: Host, plus only what the owner configured (extra
 // headers, Accept-Encoding). No User-Agent and no "Accept: */*"; redirections
-// are answers, never followed. A stalled server ends in a THttpError, never a
-// hang: the connect time-out and the low-speed limit below always apply, and an
-// owner that must stop sooner sets an abort check.
+// are answers, never followed. (WinHTTP adds "Connection: Keep-Alive" of its
+// own.) A stalled server ends in a THttpError, never a hang: the connect
+// time-out and the low-speed limit below always apply, and an owner that must
+// stop sooner sets an abort check.
 // Certificates: the system's trust store, plus those of the PEM file named by
 // ORLADESK_CA_BUNDLE (read when the client is made; an unreadable file makes
-// every https request fail).
+// every https request fail). On Windows the server's chain is checked against
+// that file once the secure channel is up and before anything is read from
+// the server; the request line and headers have gone out by then.
 class THttpClient {
 public:
     using TProgress = std::function<void(uint64_t nReceived)>;
@@ -79,12 +85,15 @@ public:
     THttpClient& operator=(const THttpClient&) = delete;
 
     // Empty host: no proxy at all, environment variables included. "socks5"
-    // scheme: SOCKS 5 with the host name resolved by the proxy; otherwise an
-    // HTTP proxy. A user name or password is offered with any method the proxy asks for.
+    // scheme: SOCKS 5 with the host name resolved by the proxy (not on
+    // Windows: WinHTTP speaks to HTTP proxies only, so there every request
+    // through one fails with a THttpError that says so); otherwise an HTTP
+    // proxy. A user name or password is offered with any method the proxy asks for.
     void SetProxy(const TProxySettings& proxy);
     const TProxySettings& GetProxySettings() const { return m_Proxy; }
 
-    // The Accept-Encoding header (e.g. "gzip, deflate"); curl decodes the body.
+    // The Accept-Encoding header (e.g. "gzip, deflate"); gzip and deflate bodies
+    // are decoded before they reach the sink.
     // Empty: no header, no decoding.
     void SetAcceptEncoding(const std::string& encodings);
     // Extra request headers, each "Name: value", replacing earlier ones.
@@ -115,23 +124,10 @@ public:
     THttpResponse Get(const std::string& url, std::vector<uint8_t>& body);
 
 private:
-    struct TTransfer;
-    static size_t OnHeader(char* buffer, size_t size, size_t count, void* user);
-    static size_t OnBody(char* buffer, size_t size, size_t count, void* user);
-    static int OnTransferInfo(void* user, int64_t, int64_t, int64_t, int64_t);
-    void ApplyHeaders();
-
-    struct TCurlDeleter { void operator()(void* handle) const; };
-    struct TSlistDeleter { void operator()(void* list) const; };
-    std::unique_ptr<void, TCurlDeleter> m_hCurl;
-    std::unique_ptr<void, TSlistDeleter> m_pHeaderList;
-    std::vector<std::string> m_lstHeaders;
+    // The system's handles and what only they need.
+    struct TImpl;
+    std::unique_ptr<TImpl> m_Impl;
     TProxySettings m_Proxy;
     TProgress m_Progress;
     TAbortCheck m_ShouldAbort;
-    char m_szError[256] = {};
 };
-
-// curl's process-wide set-up, done once whatever the thread; every THttpClient
-// calls it, so others need it only for curl handles of their own.
-void EnsureCurlGlobalInit();

@@ -110,7 +110,7 @@ bool ReadVersionInfo(const std::string& url, TVantixVersion& version, std::strin
         lastError = kReleaseRefused;
         text = e.Text() + " " + text;
     } catch (const THttpError& e) {
-        lastError = e.IsTlsFailure() ? kSecureChannelFailure : e.CurlCode();
+        lastError = e.IsTlsFailure() ? kSecureChannelFailure : e.Code();
         text = ExceptionText(e.what(), lastError, text);
     } catch (const std::exception& e) {
         text = ExceptionText(e.what(), lastError, text);

@@ -7,9 +7,9 @@
 #include <vector>
 
 #include "diagnostics/Log.h"
+#include "platform/Md5Digest.h"
 #include "platform/SequentialFile.h"
 #include "workers/IoBuffer.h"
-#include "workers/Md5Digest.h"
 
 namespace {
 

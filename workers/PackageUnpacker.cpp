@@ -10,12 +10,12 @@
 
 #include "diagnostics/Log.h"
 #include "platform/FileSystem.h"
+#include "platform/Md5Digest.h"
 #include "platform/PathJoin.h"
 #include "platform/Sha256Digest.h"
 #include "workers/BlockPipe.h"
 #include "workers/DiskReservations.h"
 #include "workers/IoBuffer.h"
-#include "workers/Md5Digest.h"
 #include "workers/PackageReader.h"
 #include "workers/UnpackPriority.h"
 

@@ -235,7 +235,7 @@ TEST_F(HttpClientTest, AbortCheckEndsARequestEvenWhileNoDataFlows) {
             m_Client.Get(m_Server.Url("/f"), received);
         } catch (const THttpError& e) {
             bAborted = e.IsAborted();
-            EXPECT_TRUE(bAborted) << e.CurlCode() << " " << e.what();
+            EXPECT_TRUE(bAborted) << e.Code() << " " << e.what();
         }
         EXPECT_EQ(bAborted, c.tAbortAfter.count() >= 0);
         EXPECT_LT(std::chrono::steady_clock::now() - start, 3s);
@@ -262,8 +262,8 @@ TEST(HttpClient, RefusedConnectionCarriesCurlCodeAndErrno) {
         client.Get("http://127.0.0.1:" + std::to_string(nPort) + "/x", body);
         FAIL() << "no failure";
     } catch (const THttpError& e) {
-        EXPECT_EQ(e.CurlCode(), 7);  // CURLE_COULDNT_CONNECT
-        EXPECT_EQ(e.OsErrno(), ECONNREFUSED);
+        EXPECT_EQ(e.Code(), 7);  // CURLE_COULDNT_CONNECT
+        EXPECT_EQ(e.OsError(), ECONNREFUSED);
         EXPECT_FALSE(e.IsTlsFailure());
         EXPECT_FALSE(e.IsAborted());
         EXPECT_NE(std::string(e.what()).find(std::to_string(nPort)), std::string::npos) << e.what();
@@ -277,7 +277,7 @@ TEST_F(HttpClientTest, HttpsToAPlainServerIsATlsFailure) {
         m_Client.Get("https://127.0.0.1:" + std::to_string(m_Server.Port()) + "/x", body);
         FAIL() << "no failure";
     } catch (const THttpError& e) {
-        EXPECT_TRUE(e.IsTlsFailure()) << e.CurlCode() << " " << e.what();
+        EXPECT_TRUE(e.IsTlsFailure()) << e.Code() << " " << e.what();
     }
 }
 

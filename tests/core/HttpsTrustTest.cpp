@@ -83,7 +83,7 @@ TEST_F(HttpsTrustTest, UnreadableBundleIsAFailureNotIgnored) {
         client.Get(Url(), body);
         FAIL() << "no failure";
     } catch (const THttpError& e) {
-        EXPECT_TRUE(e.IsTlsFailure()) << e.CurlCode() << " " << e.what();
+        EXPECT_TRUE(e.IsTlsFailure()) << e.Code() << " " << e.what();
     }
 }
 

@@ -12,7 +12,6 @@
 #include "base/Edition.h"
 #include "platform/Ed25519.h"
 #include "platform/Sha256Digest.h"
-#include "release/SignatureFile.h"
 #include "service/Base64.h"
 #include "service/ReleaseKeys.h"
 #include "service/ReleaseRefusal.h"
@@ -93,9 +92,14 @@ TEST(Base64, RoundTripsAndRefusesWhatIsNotCanonical) {
         EXPECT_EQ(Base64Decode(text), std::nullopt) << text;
 }
 
+// Published keys and signatures stand in for generated ones, so that the key
+// list is checked on every system, signing tool or not.
 TEST(ReleaseKeys, ListsAndWhatTheyEnforce) {
-    const TSigningKey first = TSigningKey::Generate(), second = TSigningKey::Generate();
-    const std::string content = "1.82";
+    const TVector& signer = kRfc8032[2];
+    const std::string first = Base64Encode(FromHex(signer.szPublicKey));
+    const std::string second = Base64Encode(FromHex(kRfc8032[1].szPublicKey));
+    const std::string content = FromHex(signer.szMessage);
+    const std::string signatureFile = Base64Encode(FromHex(signer.szSignature)) + "\n";
     struct TCase {
         std::string strList;
         bool bEnforced;
@@ -105,25 +109,25 @@ TEST(ReleaseKeys, ListsAndWhatTheyEnforce) {
     const std::vector<TCase> cases{
         {"", false, false, 0},
         {" \t", false, false, 0},
-        {first.PublicKeyBase64(), true, true, 0},
-        {second.PublicKeyBase64() + " , " + first.PublicKeyBase64(), true, true, 0},  // a rotation
-        {second.PublicKeyBase64(), true, false, 0},
+        {first, true, true, 0},
+        {second + " , " + first, true, true, 0},  // a rotation
+        {second, true, false, 0},
         {"not a key", true, false, 1},  // never "no key at all"
         {",", true, false, 0},
-        {"AAAA," + first.PublicKeyBase64(), true, true, 1},
+        {"AAAA," + first, true, true, 1},
     };
     for (const TCase& c : cases) {
         SCOPED_TRACE(c.strList);
         const TReleaseKeys keys(c.strList);
         EXPECT_EQ(keys.Enforced(), c.bEnforced);
         EXPECT_EQ(keys.Unusable().size(), c.nUnusable);
-        EXPECT_EQ(keys.Verifies(content, SignatureFileText(content, first)), c.bFirstVerifies);
+        EXPECT_EQ(keys.Verifies(content, signatureFile), c.bFirstVerifies);
     }
-    const TReleaseKeys keys(first.PublicKeyBase64());
-    EXPECT_TRUE(keys.Verifies(content, "  " + Base64Encode(first.Sign(content)) + "\r\n"));
-    EXPECT_FALSE(keys.Verifies(content + "\n", SignatureFileText(content, first)));
+    const TReleaseKeys keys(first);
+    EXPECT_TRUE(keys.Verifies(content, "  " + Base64Encode(FromHex(signer.szSignature)) + "\r\n"));
+    EXPECT_FALSE(keys.Verifies(content + "\n", signatureFile));
     EXPECT_FALSE(keys.Verifies(content, ""));
-    EXPECT_FALSE(keys.Verifies(content, "!" + SignatureFileText(content, first)));
+    EXPECT_FALSE(keys.Verifies(content, "!" + signatureFile));
 }
 
 TEST(ReleaseKeys, TheEnvironmentReplacesTheBuildsListButBlankLeavesIt) {

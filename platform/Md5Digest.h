@@ -3,10 +3,10 @@
 #include <memory>
 #include <string>
 
-struct evp_md_ctx_st;
-
 // An MD5 digest fed piece by piece, so that data can be hashed while it is
 // being written instead of being read back afterwards. One thread at a time.
+// Each system implements it with its own cryptography (OpenSSL here, BCrypt on
+// Windows).
 class TMd5Digest {
 public:
     TMd5Digest();
@@ -20,8 +20,6 @@ public:
     std::string HexUpper();
 
 private:
-    struct TContextDeleter {
-        void operator()(evp_md_ctx_st* ctx) const;
-    };
-    std::unique_ptr<evp_md_ctx_st, TContextDeleter> m_Context;
+    struct TState;
+    std::unique_ptr<TState> m_State;
 };
