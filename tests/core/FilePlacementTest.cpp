@@ -17,8 +17,8 @@ namespace fs = std::filesystem;
 namespace {
 
 bool IsInside(const fs::path& path, const fs::path& folder) {
-    const std::string p = path.lexically_normal().string();
-    const std::string f = folder.lexically_normal().string();
+    const std::string p = path.lexically_normal().generic_string();
+    const std::string f = folder.lexically_normal().generic_string();
     return p == f || p.starts_with(f.ends_with('/') ? f : f + "/");
 }
 
@@ -80,7 +80,7 @@ std::vector<std::string> Tree(const fs::path& folder) {
     std::vector<std::string> lines;
     if (!fs::exists(folder)) return lines;
     for (const auto& entry : fs::recursive_directory_iterator(folder)) {
-        const std::string rel = fs::relative(entry.path(), folder).string();
+        const std::string rel = fs::relative(entry.path(), folder).generic_string();
         lines.push_back(entry.is_directory() ? rel + "/" : rel + "=" + ReadFileText(entry.path()));
     }
     std::sort(lines.begin(), lines.end());

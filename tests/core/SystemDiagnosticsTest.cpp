@@ -155,7 +155,7 @@ TEST(SysInfo, ThisMachine) {
     EXPECT_EQ(info.strName, "Orla Desk");
     EXPECT_EQ(info.strVersion, GetAppVersion());
     EXPECT_TRUE(std::regex_match(
-        info.strSystem, std::regex(R"(.* Workstation \[(64|32) Bits \], Versão: \d+\.\d+, Build: [0-9A-F]+, "")")))
+        info.strSystem, std::regex(R"(.* Workstation \[(64|32) Bits \], Versão: \d+\.\d+, Build: [0-9A-F]+, "[^"]*")")))
         << info.strSystem;
     EXPECT_TRUE(std::regex_match(info.strProcessor, std::regex(R"(.*, .*, \d+ MHz (MMX)?)"))) << info.strProcessor;
     EXPECT_TRUE(std::regex_match(info.strMonitor, std::regex(R"(\d+x\d+ pixels, \d+ bpp)"))) << info.strMonitor;
