@@ -6,9 +6,10 @@
 #include "base/EditionConstants.h"
 #include "diagnostics/Log.h"
 #include "platform/Folders.h"
+#include "platform/PathJoin.h"
 
 TStartupFolder::TStartupFolder(std::chrono::system_clock::time_point start)
-    : m_strPath(UserTempFolder() + edition::strCompanyName + "_" + StartStamp(start) + "/") {}
+    : m_strPath(UserTempFolder() + edition::strCompanyName + "_" + StartStamp(start) + kNativeSeparator) {}
 
 std::string TStartupFolder::StartStamp(std::chrono::system_clock::time_point start) {
     std::time_t tt = std::chrono::system_clock::to_time_t(start);
@@ -24,7 +25,7 @@ std::string TStartupFolder::FolderName() const { return m_strPath.substr(0, m_st
 
 void TStartupFolder::Create() {
     try {
-        m_strPath = m_Folder.Create(FolderName()) + "/";
+        m_strPath = m_Folder.Create(FolderName()) + kNativeSeparator;
     } catch (const std::exception& e) {
         AppendLog(std::string("Installer.DPR: Except: ") + e.what());
     }

@@ -7,6 +7,7 @@
 #include "diagnostics/Log.h"
 #include "engine/LibraryName.h"
 #include "workers/PackageUnpacker.h"
+#include "platform/PathJoin.h"
 
 namespace fs = std::filesystem;
 
@@ -14,15 +15,10 @@ namespace {
 
 constexpr const char* kCrLf = "\r\n";
 
-std::string WithSlash(std::string folder) {
-    if (!folder.empty() && folder.back() != '/') folder += '/';
-    return folder;
-}
-
 // rename(2) and friends take a folder without its trailing separator.
 fs::path FolderPath(const std::string& folder) {
     std::string path = folder;
-    while (path.size() > 1 && path.back() == '/') path.pop_back();
+    while (path.size() > 1 && IsPathSeparator(path.back())) path.pop_back();
     return path;
 }
 
@@ -144,9 +140,9 @@ bool TFilePlacement::RecursiveDeleteAndInstall(const std::string& strInstallFold
     CheckOwnFolder(strInstallFolder);
     AppendLog("TInstallerThread.RecursiveDeleteAndInstall: InstallFolder=" + strInstallFolder +
               " CurrFolder=" + strCurrFolder + " Temp=" + strTempFolder);
-    const std::string installFolder = WithSlash(strInstallFolder);
-    const std::string currFolder = WithSlash(strCurrFolder);
-    const std::string tempFolder = WithSlash(strTempFolder);
+    const std::string installFolder = WithTrailingSeparator(strInstallFolder);
+    const std::string currFolder = WithTrailingSeparator(strCurrFolder);
+    const std::string tempFolder = WithTrailingSeparator(strTempFolder);
     TFolderEntries entries;
     try {
         entries = ListFolder(currFolder);
@@ -176,7 +172,7 @@ bool TFilePlacement::RecursiveDeleteAndInstall(const std::string& strInstallFold
         }
     }
     for (const std::string& name : entries.lstFolders) {
-        const std::string subFolder = currFolder + name + "/";
+        const std::string subFolder = currFolder + name + kNativeSeparator;
         // Every sub-folder is placed, even after an earlier failure: its files
         // would otherwise be deleted with it below.
         const bool subOk = RecursiveDeleteAndInstall(installFolder, subFolder, tempFolder, strErrorText);
@@ -246,7 +242,7 @@ void TFilePlacement::RecoverInterruptedBackup(const std::string& strFolder) {
 
 bool TFilePlacement::BackupAndDeleteDatabaseFiles(const std::string& strFolder) {
     CheckOwnFolder(strFolder);
-    const std::string folder = WithSlash(strFolder);
+    const std::string folder = WithTrailingSeparator(strFolder);
     const fs::path backup = FolderPath(folder + "database_backup");
     // Whether "database_backup" holds the only copy of some user data.
     bool bBackupHoldsData = false;
@@ -310,7 +306,7 @@ bool TFilePlacement::DeleteInterruptedPartFiles(const std::string& strInstallFol
 
 bool TFilePlacement::DeleteObsoleteDlls(const std::string& strInstallFolder, const std::vector<std::string>& lstKeep) {
     CheckOwnFolder(strInstallFolder);
-    const std::string dir = WithSlash(strInstallFolder);
+    const std::string dir = WithTrailingSeparator(strInstallFolder);
     if (!IsRealFolder(FolderPath(dir))) return true;
     TFolderEntries entries;
     try {

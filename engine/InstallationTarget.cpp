@@ -9,6 +9,7 @@
 #include "base/InstallationName.h"
 #include "diagnostics/Log.h"
 #include "platform/FileVersion.h"
+#include "platform/PathJoin.h"
 
 namespace {
 
@@ -65,7 +66,7 @@ bool HoldsSafeName(const std::string& key) {
 
 TInstallationTarget::TInstallationTarget(std::filesystem::path appData)
     : m_strAppData(appData.string()),
-      m_strInstallPath(Trim(m_strAppData + "/" + edition::strCompanyName + "/" + edition::strProductRegName)) {}
+      m_strInstallPath(Trim(m_strAppData + kNativeSeparator + edition::strCompanyName + kNativeSeparator + edition::strProductRegName)) {}
 
 std::vector<std::string> TInstallationTarget::FindInstallations(const IRegistryHive& hkcu) const {
     std::vector<std::string> found;
@@ -90,8 +91,8 @@ void TInstallationTarget::SetName(const std::string& name) {
 }
 
 std::string TInstallationTarget::InstallPath() const {
-    if (m_strVantixName.empty()) return Trim(m_strInstallPath + "/");
-    return Trim(m_strInstallPath + "_" + m_strVantixName + "/");
+    if (m_strVantixName.empty()) return Trim(m_strInstallPath + kNativeSeparator);
+    return Trim(m_strInstallPath + "_" + m_strVantixName + kNativeSeparator);
 }
 
 std::string TInstallationTarget::RegFolderName() const {
@@ -100,11 +101,12 @@ std::string TInstallationTarget::RegFolderName() const {
 }
 
 std::string TInstallationTarget::CompanyFolder() const {
-    return Trim(m_strAppData + "/" + edition::strCompanyName + "/");
+    return Trim(m_strAppData + kNativeSeparator + edition::strCompanyName + kNativeSeparator);
 }
 
 std::string TInstallationTarget::TempInstallFolder() const {
-    return Trim(m_strAppData + "/" + edition::strCompanyName + "/temp_install_" + edition::strProductCode + "/");
+    return Trim(m_strAppData + kNativeSeparator + edition::strCompanyName + kNativeSeparator + "temp_install_" +
+                edition::strProductCode + kNativeSeparator);
 }
 
 std::string TInstallationTarget::WantedKey(const std::string& cmdName) {

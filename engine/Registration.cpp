@@ -9,6 +9,7 @@
 #include "platform/FileSystem.h"
 #include "platform/FileVersion.h"
 #include "platform/Folders.h"
+#include "platform/PathJoin.h"
 #include "platform/RegistryHive.h"
 #include "platform/Shell.h"
 #include "platform/ShellLink.h"
@@ -30,11 +31,6 @@ uint32_t SizeInKiB(uint64_t bytes) {
     const uint64_t kib = bytes / 1024;
     return kib > std::numeric_limits<uint32_t>::max() ? std::numeric_limits<uint32_t>::max()
                                                       : static_cast<uint32_t>(kib);
-}
-
-std::string WithSlash(std::string folder) {
-    if (!folder.empty() && folder.back() != '/') folder += '/';
-    return folder;
 }
 
 }  // namespace
@@ -102,7 +98,7 @@ void TRegistration::CreateShortcuts(const TRegistrationRequest& request) {
 
     // The desktop folder may be missing on a machine without a desktop session
     // (the XDG fallback ~/Desktop); it is made like the programs folder below.
-    const std::string desktop = WithSlash(ShellFolder(m_Hkcu, "Desktop").string());
+    const std::string desktop = WithTrailingSeparator(ShellFolder(m_Hkcu, "Desktop").string());
     if (!fs::is_directory(desktop)) {
         AppendLog("Create Dir: " + desktop);
         fs::create_directories(desktop);
@@ -114,7 +110,7 @@ void TRegistration::CreateShortcuts(const TRegistrationRequest& request) {
     // With parents: the freedesktop applications folder that stands in for the
     // programs menu does not exist on a fresh account.
     const std::string programs =
-        WithSlash(ShellFolder(m_Hkcu, "Programs").string()) + edition::strCompanyName + "/";
+        WithTrailingSeparator(ShellFolder(m_Hkcu, "Programs").string()) + edition::strCompanyName + kNativeSeparator;
     if (!fs::is_directory(programs)) {
         AppendLog("Create Dir: " + programs);
         fs::create_directories(programs);

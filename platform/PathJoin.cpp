@@ -45,3 +45,8 @@ std::filesystem::path JoinPath(const std::filesystem::path& base, std::string_vi
     const std::filesystem::path rel = ToNativeRelative(relative);
     return rel.empty() ? base : base / rel;
 }
+
+std::string WithTrailingSeparator(std::string folder) {
+    if (!folder.empty() && !IsPathSeparator(folder.back())) folder += kNativeSeparator;
+    return folder;
+}

@@ -42,7 +42,7 @@ public:
 
     std::filesystem::path UserFolder() const { return m_UserFolder; }
     std::filesystem::path AppData() const { return m_UserFolder / "AppData" / "Roaming"; }
-    std::filesystem::path Temp() const { return m_UserFolder / "AppData" / "Local" / "Temp"; }
+    std::filesystem::path Temp() const { return m_UserFolder / "Temp"; }
     std::filesystem::path Desktop() const { return m_UserFolder / "Desktop"; }
 
     // A value of the current user's registry as `reg query` prints it; none

@@ -8,6 +8,7 @@
 #include <cstdlib>
 
 #include "e2e/InstallerRunSupport.h"
+#include "platform/FileVersion.h"
 #include "support/NginxServer.h"
 #include "support/WinePrefix.h"
 
@@ -220,7 +221,9 @@ TEST_F(WindowsInstaller, TheHelpAndTheVersionResourceAreTheBuilds) {
     EXPECT_EQ(help.exitCode, 0) << help.err;
     EXPECT_NE(help.out.find("/install"), std::string::npos) << help.out;
     // Explorer and an installed copy's check read the version from the resource.
-    EXPECT_TRUE(HoldsText(ReadFileText(WinePrefix::Installer()), "1.81.0.0"));
+    const std::optional<TFileVersion> version = ReadPeFileVersion(WinePrefix::Installer());
+    ASSERT_TRUE(version.has_value());
+    EXPECT_EQ(GetFileVersionString(WinePrefix::Installer(), true), "1.81.0.0");
 }
 
 }  // namespace
