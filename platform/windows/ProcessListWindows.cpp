@@ -4,6 +4,8 @@
 #include <tlhelp32.h>
 #include <winternl.h>
 
+#include <cstddef>
+#include <cstring>
 #include <set>
 #include <string>
 
@@ -29,8 +31,6 @@ private:
     HANDLE m_hHandle;
 };
 
-// Windows 8.1 and later hand out another process's command line to anyone who
-// may query it; older systems have no such class, and the list stays empty.
 constexpr PROCESSINFOCLASS kProcessCommandLineInformation = static_cast<PROCESSINFOCLASS>(60);
 using TNtQueryInformationProcess = NTSTATUS(NTAPI*)(HANDLE, PROCESSINFOCLASS, PVOID, ULONG, PULONG);
 
@@ -65,17 +65,80 @@ std::vector<std::string> SplitCommandLine(const std::wstring& commandLine) {
     return arguments;
 }
 
-std::vector<std::string> CommandLineOf(HANDLE hProcess) {
+// Windows 8.1 and later hand out the command line through one query.
+bool QueryCommandLine(HANDLE hProcess, std::wstring& commandLine) {
     static const TNtQueryInformationProcess s_Query = FindNtQueryInformationProcess();
-    if (!s_Query) return {};
+    if (!s_Query) return false;
     ULONG nSize = 0;
     s_Query(hProcess, kProcessCommandLineInformation, nullptr, 0, &nSize);
-    if (nSize < sizeof(UNICODE_STRING)) return {};
+    if (nSize < sizeof(UNICODE_STRING)) return false;
     std::string buffer(nSize, '\0');
-    if (s_Query(hProcess, kProcessCommandLineInformation, buffer.data(), nSize, &nSize) < 0) return {};
+    if (s_Query(hProcess, kProcessCommandLineInformation, buffer.data(), nSize, &nSize) < 0) return false;
     const auto* text = reinterpret_cast<const UNICODE_STRING*>(buffer.data());
-    if (!text->Buffer) return {};
-    return SplitCommandLine(std::wstring(text->Buffer, text->Length / sizeof(wchar_t)));
+    if (!text->Buffer) return false;
+    commandLine.assign(text->Buffer, text->Length / sizeof(wchar_t));
+    return true;
+}
+
+bool ReadRemoteText(HANDLE hProcess, const UNICODE_STRING& remote, std::wstring& text) {
+    if (!remote.Buffer || remote.Length == 0) return false;
+    text.assign(remote.Length / sizeof(wchar_t), L'\0');
+    SIZE_T nRead = 0;
+    return ReadProcessMemory(hProcess, remote.Buffer, text.data(), remote.Length, &nRead) && nRead == remote.Length;
+}
+
+// Elsewhere (older systems, Wine) the texts sit in the process's parameter
+// block, which winternl.h describes up to the command line. The working folder
+// lies in its reserved part, at an offset that has not moved since the first
+// 64-bit Windows.
+struct TProcessTexts {
+    std::wstring strCommandLine;
+    std::wstring strWorkingDir;
+};
+
+TProcessTexts ReadParameterBlock(HANDLE hProcess) {
+    TProcessTexts texts;
+#ifdef _WIN64
+    static_assert(offsetof(RTL_USER_PROCESS_PARAMETERS, ImagePathName) == 0x60);
+    constexpr size_t kCurrentDirectoryOffset = 0x38;
+    static const TNtQueryInformationProcess s_Query = FindNtQueryInformationProcess();
+    PROCESS_BASIC_INFORMATION basic{};
+    ULONG nSize = 0;
+    if (!s_Query || s_Query(hProcess, ProcessBasicInformation, &basic, sizeof basic, &nSize) < 0 ||
+        !basic.PebBaseAddress)
+        return texts;
+    PEB peb{};
+    RTL_USER_PROCESS_PARAMETERS parameters{};
+    if (!ReadProcessMemory(hProcess, basic.PebBaseAddress, &peb, sizeof peb, nullptr) || !peb.ProcessParameters ||
+        !ReadProcessMemory(hProcess, peb.ProcessParameters, &parameters, sizeof parameters, nullptr))
+        return texts;
+    ReadRemoteText(hProcess, parameters.CommandLine, texts.strCommandLine);
+    UNICODE_STRING currentDirectory{};
+    std::memcpy(&currentDirectory, reinterpret_cast<const char*>(&parameters) + kCurrentDirectoryOffset,
+                sizeof currentDirectory);
+    ReadRemoteText(hProcess, currentDirectory, texts.strWorkingDir);
+#else
+    (void)hProcess;
+#endif
+    return texts;
+}
+
+void ReadCommandLineAndFolder(DWORD nPid, HANDLE hLimited, TProcessInfo& info) {
+    std::wstring commandLine;
+    const bool bQueried = QueryCommandLine(hLimited, commandLine);
+    // Reading another process's memory needs more rights, which the same user has.
+    THandle process(OpenProcess(PROCESS_QUERY_INFORMATION | PROCESS_VM_READ, FALSE, nPid));
+    if (!process.IsValid()) {
+        if (bQueried) info.lstArguments = SplitCommandLine(commandLine);
+        return;
+    }
+    TProcessTexts texts = ReadParameterBlock(process.Get());
+    if (!bQueried) commandLine = std::move(texts.strCommandLine);
+    info.lstArguments = SplitCommandLine(commandLine);
+    // The block keeps the folder with its trailing separator ("C:\\Users\\"); a root keeps it.
+    std::wstring& folder = texts.strWorkingDir;
+    if (folder.size() > 3 && folder.back() == L'\\') folder.pop_back();
+    info.strWorkingDir = Narrow(folder);
 }
 
 TProcessInfo ReadProcess(const PROCESSENTRY32W& entry) {
@@ -86,12 +149,10 @@ TProcessInfo ReadProcess(const PROCESSENTRY32W& entry) {
     THandle process(OpenProcess(PROCESS_QUERY_LIMITED_INFORMATION, FALSE, entry.th32ProcessID));
     if (process.IsValid()) {
         info.strExePath = ImagePath(process.Get());
-        info.lstArguments = CommandLineOf(process.Get());
+        ReadCommandLineAndFolder(entry.th32ProcessID, process.Get(), info);
     }
     info.strExeName = info.strExePath.empty() ? Narrow(entry.szExeFile)
                                               : info.strExePath.substr(info.strExePath.find_last_of("\\/") + 1);
-    // The working folder of another process sits in its memory, where no
-    // documented call reaches; strWorkingDir stays empty, as the contract allows.
     return info;
 }
 

@@ -32,8 +32,10 @@ TThreadId CurrentThreadId() noexcept { return GetCurrentThreadId(); }
 
 void LowerThreadPriority(TThreadId tid, int nSteps) noexcept {
     if (nSteps <= 0) return;
-    HANDLE hThread =
-        OpenThread(THREAD_QUERY_LIMITED_INFORMATION | THREAD_SET_LIMITED_INFORMATION, FALSE, static_cast<DWORD>(tid));
+    // The full rights, not the limited ones: Wine refuses a priority change
+    // through a handle that has only THREAD_SET_LIMITED_INFORMATION, and a
+    // process holds every right to its own threads anyway.
+    HANDLE hThread = OpenThread(THREAD_QUERY_INFORMATION | THREAD_SET_INFORMATION, FALSE, static_cast<DWORD>(tid));
     if (!hThread) return;
     const int nCurrent = GetThreadPriority(hThread);
     if (nCurrent != THREAD_PRIORITY_ERROR_RETURN) (void)SetThreadPriority(hThread, LoweredLevel(nCurrent, nSteps));
