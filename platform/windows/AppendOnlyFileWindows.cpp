@@ -1,10 +1,11 @@
-#include "platform/AppendOnlyFile.h"
-
 #include <windows.h>
+// sddl.h needs windows.h first.
 #include <sddl.h>
 
 #include <memory>
 #include <string>
+
+#include "platform/AppendOnlyFile.h"
 
 namespace {
 
@@ -13,8 +14,9 @@ HANDLE AsHandle(std::intptr_t nHandle) { return reinterpret_cast<HANDLE>(nHandle
 // The holder shares its file for reading only: anyone may read the log while
 // it grows, but whoever asks to write or delete it is refused.
 bool HeldByAnother(const std::wstring& path) {
-    HANDLE hFile = CreateFileW(path.c_str(), GENERIC_WRITE | DELETE, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
-                               nullptr, OPEN_EXISTING, FILE_FLAG_OPEN_REPARSE_POINT, nullptr);
+    HANDLE hFile =
+        CreateFileW(path.c_str(), GENERIC_WRITE | DELETE, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
+                    nullptr, OPEN_EXISTING, FILE_FLAG_OPEN_REPARSE_POINT, nullptr);
     if (hFile != INVALID_HANDLE_VALUE) {
         CloseHandle(hFile);
         return false;
@@ -62,8 +64,8 @@ HANDLE CreateExclusive(const std::wstring& path) {
     SECURITY_ATTRIBUTES security{sizeof(SECURITY_ATTRIBUTES), nullptr, FALSE};
     PSECURITY_DESCRIPTOR pDescriptor = nullptr;
     const std::wstring descriptor = OwnerOnlyDescriptor();
-    if (!descriptor.empty() &&
-        ConvertStringSecurityDescriptorToSecurityDescriptorW(descriptor.c_str(), SDDL_REVISION_1, &pDescriptor, nullptr))
+    if (!descriptor.empty() && ConvertStringSecurityDescriptorToSecurityDescriptorW(descriptor.c_str(), SDDL_REVISION_1,
+                                                                                    &pDescriptor, nullptr))
         security.lpSecurityDescriptor = pDescriptor;
     // Append access alone makes every write land at the end in one piece,
     // whoever else appends; CREATE_NEW never opens what is already there.

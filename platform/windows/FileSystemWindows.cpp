@@ -1,5 +1,3 @@
-#include "platform/FileSystem.h"
-
 #include <windows.h>
 
 #include <chrono>
@@ -7,6 +5,7 @@
 #include <thread>
 #include <vector>
 
+#include "platform/FileSystem.h"
 #include "platform/LogLine.h"
 #include "platform/windows/WideString.h"
 
@@ -39,8 +38,8 @@ bool ListFolder(const std::wstring& folder, std::vector<TFolderEntry>& entries) 
     do {
         const std::wstring_view name = data.cFileName;
         if (name == L"." || name == L"..") continue;
-        entries.push_back({std::wstring(name), data.dwFileAttributes,
-                           (uint64_t(data.nFileSizeHigh) << 32) | data.nFileSizeLow});
+        entries.push_back(
+            {std::wstring(name), data.dwFileAttributes, (uint64_t(data.nFileSizeHigh) << 32) | data.nFileSizeLow});
     } while (FindNextFileW(hFind, &data));
     const DWORD nError = GetLastError();
     FindClose(hFind);

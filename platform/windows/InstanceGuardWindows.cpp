@@ -83,8 +83,7 @@ bool TInstanceGuard::TryAcquire() {
         // A mutex of that name that we may not open belongs to another
         // instance (one running elevated, say).
         if (nError == ERROR_ACCESS_DENIED) return false;
-        AppendLog("TInstanceGuard.TryAcquire: CreateMutex failed: " + WindowsErrorText(nError) +
-                  ", running unguarded");
+        AppendLog("TInstanceGuard.TryAcquire: CreateMutex failed: " + WindowsErrorText(nError) + ", running unguarded");
         m_bLockUnavailable = true;
         return true;
     }

@@ -69,8 +69,10 @@ void ReadCpuid(TProcessorInfo& cpu) {
         const unsigned words[] = {a, b, c, d};
         std::memcpy(brand + leaf * 16, words, 16);
     }
+    // The brand is padded with blanks to its 48 bytes, in front or behind.
     std::string text = brand;
     text.erase(0, text.find_first_not_of(' '));
+    text.erase(text.find_last_not_of(' ') + 1);
     cpu.strBrand = text;
 }
 

@@ -1,4 +1,5 @@
 #include <windows.h>
+// bcrypt.h needs windows.h first.
 #include <bcrypt.h>
 
 #include <array>
@@ -32,8 +33,8 @@ TPartFile::TPartFile(const std::filesystem::path& finalPath, std::string_view su
         const std::wstring name = finalPath.wstring() + L"." + RandomTag() + Widen(suffix);
         // Readers may look at the data (its checksum) before it is committed;
         // nobody may write or delete it behind the writer's back.
-        HANDLE hFile =
-            CreateFileW(name.c_str(), GENERIC_WRITE, FILE_SHARE_READ, nullptr, CREATE_NEW, FILE_ATTRIBUTE_NORMAL, nullptr);
+        HANDLE hFile = CreateFileW(name.c_str(), GENERIC_WRITE, FILE_SHARE_READ, nullptr, CREATE_NEW,
+                                   FILE_ATTRIBUTE_NORMAL, nullptr);
         if (hFile != INVALID_HANDLE_VALUE) {
             m_nHandle = reinterpret_cast<intptr_t>(hFile);
             m_strName = Narrow(name);

@@ -1,8 +1,8 @@
-#include "platform/ProcessEnd.h"
-
 #include <windows.h>
 
 #include <cstdio>
+
+#include "platform/ProcessEnd.h"
 
 void EndProcessNow(int code) noexcept {
     std::fflush(nullptr);

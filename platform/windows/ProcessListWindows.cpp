@@ -1,4 +1,5 @@
 #include <windows.h>
+// These need windows.h first.
 #include <psapi.h>
 #include <shellapi.h>
 #include <tlhelp32.h>
@@ -161,8 +162,7 @@ TProcessInfo ReadProcess(const PROCESSENTRY32W& entry) {
 std::string ModulePath(const MODULEENTRY32W& module, HANDLE hProcess) {
     if (wcslen(module.szExePath) < MAX_PATH - 1 || !hProcess) return Narrow(module.szExePath);
     std::wstring path(32768, L'\0');
-    const DWORD nLength =
-        GetModuleFileNameExW(hProcess, module.hModule, path.data(), static_cast<DWORD>(path.size()));
+    const DWORD nLength = GetModuleFileNameExW(hProcess, module.hModule, path.data(), static_cast<DWORD>(path.size()));
     if (nLength == 0) return Narrow(module.szExePath);
     path.resize(nLength);
     return Narrow(path);
@@ -176,7 +176,8 @@ public:
         if (!snapshot.IsValid()) return result;
         PROCESSENTRY32W entry{};
         entry.dwSize = sizeof entry;
-        for (BOOL bMore = Process32FirstW(snapshot.Get(), &entry); bMore; bMore = Process32NextW(snapshot.Get(), &entry))
+        for (BOOL bMore = Process32FirstW(snapshot.Get(), &entry); bMore;
+             bMore = Process32NextW(snapshot.Get(), &entry))
             result.push_back(ReadProcess(entry));
         return result;
     }

@@ -1,5 +1,5 @@
-#include <windows.h>
 #include <malloc.h>
+#include <windows.h>
 
 #include <algorithm>
 #include <array>
@@ -19,7 +19,8 @@ TSystemMemory ReadSystemMemory() {
     // Windows keeps its file cache inside the available figure and says no more.
     memory.nBufferRam = 0;
     // The commit limit is the memory plus the page files.
-    memory.nTotalSwap = status.ullTotalPageFile > status.ullTotalPhys ? status.ullTotalPageFile - status.ullTotalPhys : 0;
+    memory.nTotalSwap =
+        status.ullTotalPageFile > status.ullTotalPhys ? status.ullTotalPageFile - status.ullTotalPhys : 0;
     return memory;
 }
 
@@ -55,9 +56,8 @@ THeapCounters ReadHeapCounters() {
                 regions[nRegions++] = {static_cast<const char*>(entry.Region.lpFirstBlock),
                                        static_cast<const char*>(entry.Region.lpLastBlock)};
         } else if (entry.wFlags & PROCESS_HEAP_ENTRY_BUSY) {
-            const bool bInRegion = std::any_of(regions.begin(), regions.begin() + nRegions, [&](const TRegion& r) {
-                return pData >= r.pFirst && pData < r.pEnd;
-            });
+            const bool bInRegion = std::any_of(regions.begin(), regions.begin() + nRegions,
+                                               [&](const TRegion& r) { return pData >= r.pFirst && pData < r.pEnd; });
             (bInRegion ? heap.nInUse : heap.nMapped) += entry.cbData;
         } else if (!(entry.wFlags & PROCESS_HEAP_UNCOMMITTED_RANGE)) {
             heap.nFree += entry.cbData;
@@ -75,19 +75,21 @@ std::vector<std::string> StackSymbolLines(int nSkip) {
     constexpr ULONG kMaxFrames = 62;  // the most CaptureStackBackTrace takes on older systems
     void* frames[kMaxFrames] = {};
     // Frame 0 is this function.
-    const USHORT nFrames = CaptureStackBackTrace(static_cast<ULONG>(1 + std::max(0, nSkip)), kMaxFrames, frames, nullptr);
+    const USHORT nFrames =
+        CaptureStackBackTrace(static_cast<ULONG>(1 + std::max(0, nSkip)), kMaxFrames, frames, nullptr);
     std::vector<std::string> lines;
-    for (USHORT i = 0; i < nFrames; ++i) {
+    for (USHORT i = 0; i < nFrames && frames[i] != nullptr; ++i) {
+        // The walk can run past the thread's first frame into whatever the
+        // stack holds there (Wine does); such an address lies in no module.
         HMODULE hModule = nullptr;
-        std::string module = "??";
-        if (GetModuleHandleExW(GET_MODULE_HANDLE_EX_FLAG_FROM_ADDRESS | GET_MODULE_HANDLE_EX_FLAG_UNCHANGED_REFCOUNT,
-                               static_cast<LPCWSTR>(frames[i]), &hModule)) {
-            wchar_t path[MAX_PATH] = {};
-            const DWORD nLength = GetModuleFileNameW(hModule, path, MAX_PATH);
-            std::wstring_view name(path, nLength);
-            name.remove_prefix(std::min(name.size(), name.find_last_of(L"\\/") + 1));
-            module = Narrow(name);
-        }
+        if (!GetModuleHandleExW(GET_MODULE_HANDLE_EX_FLAG_FROM_ADDRESS | GET_MODULE_HANDLE_EX_FLAG_UNCHANGED_REFCOUNT,
+                                static_cast<LPCWSTR>(frames[i]), &hModule))
+            break;
+        wchar_t path[MAX_PATH] = {};
+        const DWORD nLength = GetModuleFileNameW(hModule, path, MAX_PATH);
+        std::wstring_view name(path, nLength);
+        name.remove_prefix(std::min(name.size(), name.find_last_of(L"\\/") + 1));
+        const std::string module = Narrow(name);
         const auto nAddress = reinterpret_cast<uintptr_t>(frames[i]);
         const auto nOffset = nAddress - reinterpret_cast<uintptr_t>(hModule);
         char text[64];

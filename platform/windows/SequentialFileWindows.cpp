@@ -1,8 +1,8 @@
-#include "platform/SequentialFile.h"
-
 #include <windows.h>
 
 #include <algorithm>
+
+#include "platform/SequentialFile.h"
 
 namespace {
 
@@ -23,8 +23,9 @@ bool TSequentialFile::Open(const std::filesystem::path& path, std::error_code& e
     if (m_hFile != -1) CloseHandle(AsHandle(m_hFile));
     // Reading must not stand in anyone's way, as an open file on Linux does not:
     // others may still write, rename or delete the file meanwhile.
-    HANDLE hFile = CreateFileW(path.wstring().c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
-                               nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL | FILE_FLAG_SEQUENTIAL_SCAN, nullptr);
+    HANDLE hFile =
+        CreateFileW(path.wstring().c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
+                    nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL | FILE_FLAG_SEQUENTIAL_SCAN, nullptr);
     m_hFile = reinterpret_cast<std::intptr_t>(hFile);
     if (hFile == INVALID_HANDLE_VALUE) {
         ec = LastError();
@@ -63,8 +64,8 @@ bool ReadFileFacts(const std::filesystem::path& path, TFileFacts& facts, std::er
     if (!bKnown) return false;
     ec.clear();
     facts.nSize = (uint64_t(info.nFileSizeHigh) << 32) | info.nFileSizeLow;
-    const int64_t nFileTime =
-        static_cast<int64_t>((uint64_t(info.ftLastWriteTime.dwHighDateTime) << 32) | info.ftLastWriteTime.dwLowDateTime);
+    const int64_t nFileTime = static_cast<int64_t>((uint64_t(info.ftLastWriteTime.dwHighDateTime) << 32) |
+                                                   info.ftLastWriteTime.dwLowDateTime);
     const int64_t nSince1970 = nFileTime - kUnixEpochInFileTime;
     // Whole seconds towards the past, as st_mtim.tv_sec counts them.
     facts.nModifiedSeconds = nSince1970 >= 0 ? nSince1970 / 10000000 : -((-nSince1970 + 9999999) / 10000000);

@@ -1,7 +1,6 @@
-#include "platform/ThreadName.h"
-
 #include <windows.h>
 
+#include "platform/ThreadName.h"
 #include "platform/windows/WideString.h"
 
 namespace {

@@ -1,9 +1,9 @@
-#include "platform/ThreadPriority.h"
-
 #include <windows.h>
 
 #include <algorithm>
 #include <array>
+
+#include "platform/ThreadPriority.h"
 
 namespace {
 
@@ -13,10 +13,9 @@ namespace {
 constexpr int kNiceStepsPerLevel = 5;
 
 // The levels a thread may have, from the highest down.
-constexpr std::array<int, 7> kLevels = {THREAD_PRIORITY_TIME_CRITICAL, THREAD_PRIORITY_HIGHEST,
-                                        THREAD_PRIORITY_ABOVE_NORMAL,  THREAD_PRIORITY_NORMAL,
-                                        THREAD_PRIORITY_BELOW_NORMAL,  THREAD_PRIORITY_LOWEST,
-                                        THREAD_PRIORITY_IDLE};
+constexpr std::array<int, 7> kLevels = {
+    THREAD_PRIORITY_TIME_CRITICAL, THREAD_PRIORITY_HIGHEST, THREAD_PRIORITY_ABOVE_NORMAL, THREAD_PRIORITY_NORMAL,
+    THREAD_PRIORITY_BELOW_NORMAL,  THREAD_PRIORITY_LOWEST,  THREAD_PRIORITY_IDLE};
 
 int LoweredLevel(int nCurrent, int nSteps) {
     // A value between the named ones (set by someone else) counts as the next named one below it.

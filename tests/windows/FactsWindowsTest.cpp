@@ -1,3 +1,4 @@
+#include <gtest/gtest.h>
 #include <windows.h>
 
 #include <cctype>
@@ -5,8 +6,6 @@
 #include <string>
 #include <thread>
 #include <vector>
-
-#include <gtest/gtest.h>
 
 #include "diagnostics/MachineIdentity.h"
 #include "platform/MachineFacts.h"
@@ -40,7 +39,8 @@ TEST(MachineFactsWindows, FixedDrivesComeInLetterOrderAndIncludeTheSystemDrive) 
     }
     EXPECT_TRUE(bSystemDrive);
     const auto words = CreateMachineFacts()->SystemWords();
-    EXPECT_EQ(words[0], uint32_t(PROCESSOR_ARCHITECTURE_INTEL)) << "the 32-bit view, as the identifier was always formed";
+    EXPECT_EQ(words[0], uint32_t(PROCESSOR_ARCHITECTURE_INTEL))
+        << "the 32-bit view, as the identifier was always formed";
     EXPECT_EQ(words[1], uint32_t(PROCESSOR_INTEL_PENTIUM));
 }
 

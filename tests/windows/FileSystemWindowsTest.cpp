@@ -1,3 +1,4 @@
+#include <gtest/gtest.h>
 #include <windows.h>
 
 #include <atomic>
@@ -5,8 +6,6 @@
 #include <fstream>
 #include <sstream>
 #include <string>
-
-#include <gtest/gtest.h>
 
 #include "platform/AppendOnlyFile.h"
 #include "platform/FileSystem.h"
@@ -165,8 +164,8 @@ TEST(SequentialFileWindows, ReadingDoesNotStopOthersAndFactsFollowTheFile) {
     TFileFacts facts;
     ASSERT_TRUE(ReadFileFacts(path, facts, ec)) << ec.message();
     EXPECT_EQ(facts.nSize, 5000u);
-    const auto now = std::chrono::duration_cast<std::chrono::seconds>(
-                         std::chrono::system_clock::now().time_since_epoch()).count();
+    const auto now =
+        std::chrono::duration_cast<std::chrono::seconds>(std::chrono::system_clock::now().time_since_epoch()).count();
     EXPECT_LE(std::abs(facts.nModifiedSeconds - now), 120);
     EXPECT_TRUE(DeleteFileW(path.wstring().c_str())) << "an open reader does not keep the file";
     EXPECT_FALSE(file.Open(dir / "missing.bin", ec));

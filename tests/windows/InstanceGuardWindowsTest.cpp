@@ -1,11 +1,10 @@
+#include <gtest/gtest.h>
 #include <windows.h>
 
 #include <atomic>
 #include <memory>
 #include <stdexcept>
 #include <string>
-
-#include <gtest/gtest.h>
 
 #include "platform/InstanceGuard.h"
 

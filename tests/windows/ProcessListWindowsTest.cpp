@@ -1,11 +1,10 @@
+#include <gtest/gtest.h>
 #include <windows.h>
 
 #include <algorithm>
 #include <cctype>
 #include <set>
 #include <string>
-
-#include <gtest/gtest.h>
 
 #include "engine/InstallationTarget.h"
 #include "platform/ProcessList.h"
@@ -29,7 +28,8 @@ std::string ModulePath(HMODULE hModule) {
 TEST(ProcessListWindows, SnapshotHoldsThisProcessWithItsPathCommandLineAndFolder) {
     const auto processes = CreateProcessList()->Snapshot();
     const int pid = static_cast<int>(GetCurrentProcessId());
-    const auto self = std::find_if(processes.begin(), processes.end(), [pid](const TProcessInfo& p) { return p.nPid == pid; });
+    const auto self =
+        std::find_if(processes.begin(), processes.end(), [pid](const TProcessInfo& p) { return p.nPid == pid; });
     ASSERT_NE(self, processes.end());
     const std::string exe = ModulePath(nullptr);
     EXPECT_EQ(Lower(self->strExePath), Lower(exe));
@@ -49,7 +49,8 @@ TEST(ProcessListWindows, ModulesOfThisProcessAreFullPathsIncludingTheExecutable)
     const auto modules = CreateProcessList()->Modules(static_cast<int>(GetCurrentProcessId()));
     ASSERT_FALSE(modules.empty());
     auto holds = [&](const std::string& path) {
-        return std::any_of(modules.begin(), modules.end(), [&](const std::string& m) { return Lower(m) == Lower(path); });
+        return std::any_of(modules.begin(), modules.end(),
+                           [&](const std::string& m) { return Lower(m) == Lower(path); });
     };
     EXPECT_TRUE(holds(ModulePath(nullptr)));
     EXPECT_TRUE(holds(ModulePath(GetModuleHandleW(L"kernel32.dll"))));
