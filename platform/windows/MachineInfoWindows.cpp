@@ -198,3 +198,9 @@ std::string UserThousandSeparator() {
     if (GetLocaleInfoEx(LOCALE_NAME_USER_DEFAULT, LOCALE_STHOUSAND, separator, 8) <= 1) return ",";
     return Narrow(separator);
 }
+
+std::string LocaleDecimalSeparator() {
+    wchar_t separator[8] = {};
+    if (GetLocaleInfoEx(LOCALE_NAME_USER_DEFAULT, LOCALE_SDECIMAL, separator, 8) <= 1) return {};
+    return Narrow(separator);
+}

@@ -1,52 +1,18 @@
 #include <gtest/gtest.h>
 #include <windows.h>
 
-#include <atomic>
 #include <filesystem>
-#include <fstream>
-#include <sstream>
 #include <string>
 
 #include "platform/AppendOnlyFile.h"
 #include "platform/FileSystem.h"
 #include "platform/PartFile.h"
 #include "platform/SequentialFile.h"
+#include "support/TempDir.h"
 
 namespace fs = std::filesystem;
 
 namespace {
-
-// A fresh folder in the temporary folder, removed with its contents afterwards.
-class TScratch {
-public:
-    TScratch() {
-        static std::atomic<int> s_nCounter{0};
-        m_Path = fs::temp_directory_path() /
-                 ("vxwinfs-" + std::to_string(GetCurrentProcessId()) + "-" + std::to_string(++s_nCounter));
-        fs::create_directories(m_Path);
-    }
-    ~TScratch() {
-        std::error_code ec;
-        fs::remove_all(m_Path, ec);
-    }
-    fs::path operator/(const std::string& name) const { return m_Path / name; }
-    const fs::path& path() const { return m_Path; }
-
-private:
-    fs::path m_Path;
-};
-
-void WriteText(const fs::path& path, const std::string& text) {
-    fs::create_directories(path.parent_path());
-    std::ofstream(path, std::ios::binary) << text;
-}
-
-std::string ReadText(const fs::path& path) {
-    std::ifstream in(path, std::ios::binary);
-    std::ostringstream text;
-    text << in.rdbuf();
-    return text.str();
-}
 
 // An open handle as a running program holds its files: no sharing of delete.
 HANDLE HoldOpen(const fs::path& path) {
@@ -54,22 +20,22 @@ HANDLE HoldOpen(const fs::path& path) {
 }
 
 TEST(RenameWindows, NoReplaceRefusesAnExistingTargetAndMovesOtherwise) {
-    TScratch dir;
-    WriteText(dir / "new.bin", "new");
-    WriteText(dir / "old.bin", "old");
+    TempDir dir;
+    WriteFileText(dir / "new.bin", "new");
+    WriteFileText(dir / "old.bin", "old");
     std::error_code ec;
     EXPECT_FALSE(RenameNoReplace(dir / "new.bin", dir / "old.bin", ec));
     EXPECT_EQ(ec, std::errc::file_exists) << ec.message();
-    EXPECT_EQ(ReadText(dir / "old.bin"), "old");
-    EXPECT_EQ(ReadText(dir / "new.bin"), "new");
+    EXPECT_EQ(ReadFileText(dir / "old.bin"), "old");
+    EXPECT_EQ(ReadFileText(dir / "new.bin"), "new");
     EXPECT_TRUE(RenameNoReplace(dir / "new.bin", dir / "moved.bin", ec)) << ec.message();
-    EXPECT_EQ(ReadText(dir / "moved.bin"), "new");
+    EXPECT_EQ(ReadFileText(dir / "moved.bin"), "new");
     EXPECT_FALSE(fs::exists(dir / "new.bin"));
 }
 
 TEST(RenameWindows, FolderRenameRefusesAnExistingFolderEvenWhenEmpty) {
-    TScratch dir;
-    WriteText(dir / "from" / "sub" / "a.bin", "a");
+    TempDir dir;
+    WriteFileText(dir / "from" / "sub" / "a.bin", "a");
     fs::create_directory(dir / "empty");
     std::error_code ec;
     EXPECT_FALSE(RenameFolder(dir / "from", dir / "empty", ec));
@@ -78,13 +44,13 @@ TEST(RenameWindows, FolderRenameRefusesAnExistingFolderEvenWhenEmpty) {
     EXPECT_FALSE(RenameFolder(dir / "missing", dir / "to", ec));
     EXPECT_EQ(ec, std::errc::no_such_file_or_directory);
     EXPECT_TRUE(RenameFolder(dir / "from", dir / "to", ec)) << ec.message();
-    EXPECT_EQ(ReadText(dir / "to" / "sub" / "a.bin"), "a");
+    EXPECT_EQ(ReadFileText(dir / "to" / "sub" / "a.bin"), "a");
 }
 
 TEST(PartFileWindows, CommitReplacesTheFinalFileAndLeavesNoTemporaryName) {
-    TScratch dir;
+    TempDir dir;
     const fs::path target = dir / "vantixchart.exe";
-    WriteText(target, "old version");
+    WriteFileText(target, "old version");
     std::string name;
     {
         TPartFile part(target, ".part", 0644);
@@ -95,24 +61,24 @@ TEST(PartFileWindows, CommitReplacesTheFinalFileAndLeavesNoTemporaryName) {
         part.Write("new ", 4);
         part.Write("version", 7);
         EXPECT_EQ(part.Written(), 11u);
-        EXPECT_EQ(ReadText(name), "new version") << "the data can be read back for its check before the commit";
+        EXPECT_EQ(ReadFileText(name), "new version") << "the data can be read back for its check before the commit";
         part.Flush();
         part.Commit();
     }
-    EXPECT_EQ(ReadText(target), "new version");
+    EXPECT_EQ(ReadFileText(target), "new version");
     EXPECT_FALSE(fs::exists(name));
     EXPECT_EQ(std::distance(fs::directory_iterator(dir.path()), fs::directory_iterator()), 1);
 }
 
 TEST(PartFileWindows, UncommittedOrRefusedFileLeavesTheOldOneAlone) {
-    TScratch dir;
+    TempDir dir;
     const fs::path target = dir / "lib.dll";
-    WriteText(target, "old");
+    WriteFileText(target, "old");
     {
         TPartFile part(target, ".part", 0644);
         part.Write("half", 4);
     }
-    EXPECT_EQ(ReadText(target), "old");
+    EXPECT_EQ(ReadFileText(target), "old");
     EXPECT_EQ(std::distance(fs::directory_iterator(dir.path()), fs::directory_iterator()), 1) << "part file removed";
 
     HANDLE hHeld = HoldOpen(target);
@@ -123,21 +89,21 @@ TEST(PartFileWindows, UncommittedOrRefusedFileLeavesTheOldOneAlone) {
         EXPECT_THROW(part.Commit(), EFCreateError) << "a file in use cannot be replaced";
     }
     CloseHandle(hHeld);
-    EXPECT_EQ(ReadText(target), "old");
+    EXPECT_EQ(ReadFileText(target), "old");
     EXPECT_EQ(std::distance(fs::directory_iterator(dir.path()), fs::directory_iterator()), 1);
     EXPECT_THROW(TPartFile(dir / "missing" / "x.bin", ".part", 0644), EFCreateError);
 }
 
 TEST(AppendOnlyFileWindows, OthersMayReadWhileItIsWrittenButNotWriteOrTakeIt) {
-    TScratch dir;
+    TempDir dir;
     const fs::path path = dir / "run.log";
-    WriteText(path, "stale record of an ended run");
+    WriteFileText(path, "stale record of an ended run");
     EXPECT_FALSE(TAppendOnlyFile::IsHeld(path));
     TAppendOnlyFile log;
     ASSERT_TRUE(log.Create(path));
     log.Append("one\r\n");
     log.Append("two\r\n");
-    EXPECT_EQ(ReadText(path), "one\r\ntwo\r\n") << "the stale file was replaced and the log is readable";
+    EXPECT_EQ(ReadFileText(path), "one\r\ntwo\r\n") << "the stale file was replaced and the log is readable";
     EXPECT_TRUE(TAppendOnlyFile::IsHeld(path));
     HANDLE hWriter = CreateFileW(path.wstring().c_str(), GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
                                  OPEN_EXISTING, 0, nullptr);
@@ -147,15 +113,15 @@ TEST(AppendOnlyFileWindows, OthersMayReadWhileItIsWrittenButNotWriteOrTakeIt) {
     EXPECT_FALSE(second.Create(path)) << "a held log is never removed";
     log.Append("three\r\n");
     log.Close();
-    EXPECT_EQ(ReadText(path), "one\r\ntwo\r\nthree\r\n");
+    EXPECT_EQ(ReadFileText(path), "one\r\ntwo\r\nthree\r\n");
     EXPECT_FALSE(TAppendOnlyFile::IsHeld(path));
     EXPECT_TRUE(second.Create(path));
 }
 
 TEST(SequentialFileWindows, ReadingDoesNotStopOthersAndFactsFollowTheFile) {
-    TScratch dir;
+    TempDir dir;
     const fs::path path = dir / "package.bin";
-    WriteText(path, std::string(5000, 'x'));
+    WriteFileText(path, std::string(5000, 'x'));
     TSequentialFile file;
     std::error_code ec;
     ASSERT_TRUE(file.Open(path, ec)) << ec.message();
@@ -175,24 +141,24 @@ TEST(SequentialFileWindows, ReadingDoesNotStopOthersAndFactsFollowTheFile) {
 }
 
 TEST(FolderWindows, DeleteRemovesReadOnlyFilesAndNeverFollowsALink) {
-    TScratch dir, outside;
-    WriteText(dir / "t" / "a" / "b.bin", "b");
-    WriteText(dir / "t" / ".hidden" / "c.bin", "ccc");
+    TempDir dir, outside;
+    WriteFileText(dir / "t" / "a" / "b.bin", "b");
+    WriteFileText(dir / "t" / ".hidden" / "c.bin", "ccc");
     SetFileAttributesW((dir / "t" / "a" / "b.bin").wstring().c_str(), FILE_ATTRIBUTE_READONLY);
-    WriteText(outside / "keep.bin", "keep");
+    WriteFileText(outside / "keep.bin", "keep");
     const bool bLinked = CreateSymbolicLinkW((dir / "t" / "link").wstring().c_str(), outside.path().wstring().c_str(),
                                              SYMBOLIC_LINK_FLAG_DIRECTORY | 0x2 /* unprivileged */) != 0;
     EXPECT_EQ(GetFolderSize(dir / "t", true), 1u) << "dot folders are not entered, links not followed";
     EXPECT_EQ(GetFolderSize(dir.path().string() + "\\t\\a\\", false), 1u);
     EXPECT_TRUE(DeleteFolderSilently(dir / "t"));
     EXPECT_FALSE(fs::exists(dir / "t"));
-    EXPECT_EQ(ReadText(outside / "keep.bin"), "keep") << (bLinked ? "link was followed" : "no link made");
+    EXPECT_EQ(ReadFileText(outside / "keep.bin"), "keep") << (bLinked ? "link was followed" : "no link made");
     EXPECT_FALSE(DeleteFolderSilently(dir / "t")) << "nothing there is no success";
 }
 
 TEST(FolderWindows, FlushAndFreeSpaceAnswerForFoldersThatExistOrWillExist) {
-    TScratch dir;
-    WriteText(dir / "sub" / "a.bin", "a");
+    TempDir dir;
+    WriteFileText(dir / "sub" / "a.bin", "a");
     std::error_code ec;
     EXPECT_TRUE(FlushFileSystem(dir.path(), ec)) << ec.message();
     EXPECT_FALSE(FlushFileSystem(dir / "missing", ec));
