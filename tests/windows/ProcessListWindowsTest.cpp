@@ -9,6 +9,7 @@
 #include "engine/InstallationTarget.h"
 #include "platform/ProcessList.h"
 #include "platform/windows/WideString.h"
+#include "support/TempDir.h"
 
 namespace {
 
@@ -56,6 +57,51 @@ TEST(ProcessListWindows, ModulesOfThisProcessAreFullPathsIncludingTheExecutable)
     EXPECT_TRUE(holds(ModulePath(GetModuleHandleW(L"kernel32.dll"))));
     for (const std::string& module : modules) EXPECT_EQ(module.substr(1, 2), ":\\") << module;
     EXPECT_EQ(std::set<std::string>(modules.begin(), modules.end()).size(), modules.size()) << "each module once";
+}
+
+// Another process, as the product would be: its path, command line, working
+// folder and modules come from its memory, not from our own.
+TEST(ProcessListWindows, AnotherProcessIsSeenWithItsCommandLineFolderAndModules) {
+    wchar_t system[MAX_PATH] = {};
+    const std::wstring cmd = std::wstring(system, GetSystemDirectoryW(system, MAX_PATH)) + L"\\cmd.exe";
+    TempDir folder;
+    // cmd /k waits on its input, a pipe nobody writes to, until it is ended.
+    SECURITY_ATTRIBUTES inherit{sizeof(SECURITY_ATTRIBUTES), nullptr, TRUE};
+    HANDLE hRead = nullptr, hWrite = nullptr;
+    ASSERT_TRUE(CreatePipe(&hRead, &hWrite, &inherit, 0));
+    SetHandleInformation(hWrite, HANDLE_FLAG_INHERIT, 0);
+    STARTUPINFOW startup{};
+    startup.cb = sizeof startup;
+    startup.dwFlags = STARTF_USESTDHANDLES;
+    startup.hStdInput = hRead;
+    startup.hStdOutput = startup.hStdError = GetStdHandle(STD_ERROR_HANDLE);
+    std::wstring commandLine = L"\"" + cmd + L"\" /k rem vx-marker";
+    PROCESS_INFORMATION child{};
+    ASSERT_TRUE(CreateProcessW(cmd.c_str(), commandLine.data(), nullptr, nullptr, TRUE, CREATE_NO_WINDOW, nullptr,
+                               folder.path().wstring().c_str(), &startup, &child));
+    CloseHandle(hRead);
+    WaitForInputIdle(child.hProcess, 5000);
+    const auto list = CreateProcessList();
+    const auto processes = list->Snapshot();
+    const auto found = std::find_if(processes.begin(), processes.end(),
+                                    [&](const TProcessInfo& p) { return p.nPid == int(child.dwProcessId); });
+    std::vector<std::string> modules;
+    if (found != processes.end()) modules = list->Modules(found->nPid);
+    TerminateProcess(child.hProcess, 0);
+    WaitForSingleObject(child.hProcess, 5000);
+    CloseHandle(child.hProcess);
+    CloseHandle(child.hThread);
+    CloseHandle(hWrite);
+
+    ASSERT_NE(found, processes.end());
+    EXPECT_EQ(Lower(found->strExePath), Lower(Narrow(cmd)));
+    EXPECT_EQ(Lower(found->strExeName), "cmd.exe");
+    EXPECT_EQ(found->lstArguments.size(), 4u);
+    EXPECT_EQ(found->lstArguments.back(), "vx-marker");
+    EXPECT_EQ(Lower(found->strWorkingDir), Lower(folder.path().string()));
+    EXPECT_TRUE(std::any_of(modules.begin(), modules.end(),
+                            [&](const std::string& m) { return Lower(m) == Lower(Narrow(cmd)); }));
+    EXPECT_GT(modules.size(), 2u);
 }
 
 // The engine builds the product's path with forward slashes under APPDATA;
