@@ -1,5 +1,7 @@
 #include <malloc.h>
 #include <windows.h>
+// psapi.h needs windows.h first.
+#include <psapi.h>
 
 #include <algorithm>
 #include <array>
@@ -22,6 +24,13 @@ TSystemMemory ReadSystemMemory() {
     memory.nTotalSwap =
         status.ullTotalPageFile > status.ullTotalPhys ? status.ullTotalPageFile - status.ullTotalPhys : 0;
     return memory;
+}
+
+uint64_t ProcessWorkingSetBytes() {
+    PROCESS_MEMORY_COUNTERS counters{};
+    counters.cb = sizeof counters;
+    if (!GetProcessMemoryInfo(GetCurrentProcess(), &counters, sizeof counters)) return 0;
+    return counters.WorkingSetSize;
 }
 
 // Windows limits a process's memory only through the job it runs in.

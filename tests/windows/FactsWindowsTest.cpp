@@ -94,6 +94,11 @@ TEST(RuntimeFactsWindows, MemoryHeapAndStackAreReported) {
     EXPECT_GT(memory.nTotalRam, 0u);
     EXPECT_LE(memory.nFreeRam, memory.nTotalRam);
 
+    const uint64_t nResidentBefore = ProcessWorkingSetBytes();
+    EXPECT_GT(nResidentBefore, 0u);
+    std::vector<char> touched(32 << 20, 'x');
+    EXPECT_GE(ProcessWorkingSetBytes(), nResidentBefore + (16u << 20)) << "pages in use count";
+
     const THeapCounters before = ReadHeapCounters();
     auto block = std::make_unique<char[]>(8 << 20);
     block[0] = 1;
