@@ -2,6 +2,7 @@
 #include <windows.h>
 
 #include <atomic>
+#include <cstdlib>
 #include <memory>
 #include <stdexcept>
 #include <string>
@@ -89,6 +90,26 @@ TEST_F(InstanceGuardWindows, UnusableNameRunsUnguarded) {
     TInstanceGuard guard("no-such-namespace\\" + m_strName);
     EXPECT_TRUE(guard.TryAcquire());
     EXPECT_FALSE(guard.ListenForRaise([] {}));
+}
+
+// The real case: a second program. The death test's child runs this test again
+// from its start, so it learns the first guard's name from the environment and
+// only plays the second instance: exit 1 when refused and answered.
+TEST(InstanceGuardWindowsProcesses, SecondProgramIsRefusedAndRaisesTheFirst) {
+    constexpr char kNameVariable[] = "VX_GUARD_TEST_FIRST";
+    if (const char* first = std::getenv(kNameVariable); first && *first) {
+        TInstanceGuard second{std::string(first)};
+        std::exit(!second.TryAcquire() && second.RequestRaise() ? 1 : 0);
+    }
+    const std::string name = UniqueName();
+    TInstanceGuard first(name);
+    ASSERT_TRUE(first.TryAcquire());
+    std::atomic<int> calls{0};
+    ASSERT_TRUE(first.ListenForRaise([&] { ++calls; }));
+    _putenv_s(kNameVariable, name.c_str());
+    EXPECT_EXIT(std::exit(0), testing::ExitedWithCode(1), "");
+    _putenv_s(kNameVariable, "");
+    EXPECT_EQ(calls, 1);
 }
 
 }  // namespace
