@@ -140,7 +140,7 @@ TEST(SequentialFileWindows, ReadingDoesNotStopOthersAndFactsFollowTheFile) {
     EXPECT_FALSE(ReadFileFacts(dir / "missing.bin", facts, ec));
 }
 
-TEST(FolderWindows, DeleteRemovesReadOnlyFilesAndSizeSkipsDotFolders) {
+TEST(FolderTreeWindows, DeleteRemovesReadOnlyFilesAndSizeSkipsDotFolders) {
     TempDir dir;
     WriteFileText(dir / "t" / "a" / "b.bin", "b");
     WriteFileText(dir / "t" / ".hidden" / "c.bin", "ccc");
@@ -155,7 +155,7 @@ TEST(FolderWindows, DeleteRemovesReadOnlyFilesAndSizeSkipsDotFolders) {
 
 // A link inside the tree leads out of it: removing or measuring the tree must
 // never reach what it points to.
-TEST(FolderWindows, LinkToAFolderOutsideIsNeitherFollowedNorCounted) {
+TEST(FolderTreeWindows, LinkToAFolderOutsideIsNeitherFollowedNorCounted) {
     TempDir dir, outside;
     WriteFileText(outside / "keep.bin", "keep");
     WriteFileText(dir / "t" / "a.bin", "a");
@@ -171,7 +171,7 @@ TEST(FolderWindows, LinkToAFolderOutsideIsNeitherFollowedNorCounted) {
     EXPECT_EQ(ReadFileText(outside / "keep.bin"), "keep");
 }
 
-TEST(FolderWindows, FlushAndFreeSpaceAnswerForFoldersThatExistOrWillExist) {
+TEST(FolderTreeWindows, FlushAndFreeSpaceAnswerForFoldersThatExistOrWillExist) {
     TempDir dir;
     WriteFileText(dir / "sub" / "a.bin", "a");
     std::error_code ec;
