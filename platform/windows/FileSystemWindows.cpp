@@ -1,7 +1,10 @@
 #include <windows.h>
 
+#include <atomic>
 #include <chrono>
+#include <mutex>
 #include <string>
+#include <system_error>
 #include <thread>
 #include <vector>
 
@@ -148,7 +151,8 @@ bool FlushVolume(const std::wstring& path) {
     return bFlushed;
 }
 
-bool FlushTree(const std::wstring& root, std::error_code& ec) {
+// The regular files below `root`, links left out.
+bool ListFilesBelow(const std::wstring& root, std::vector<std::wstring>& files, std::error_code& ec) {
     std::vector<std::wstring> pending{root};
     std::vector<TFolderEntry> entries;
     while (!pending.empty()) {
@@ -159,15 +163,42 @@ bool FlushTree(const std::wstring& root, std::error_code& ec) {
             return false;
         }
         for (const TFolderEntry& entry : entries) {
-            const std::wstring path = folder + L"\\" + entry.strName;
             if (IsLink(entry.nAttributes)) continue;
-            if (IsFolder(entry.nAttributes))
-                pending.push_back(path);
-            else if (!FlushOneFile(path, ec))
-                return false;
+            (IsFolder(entry.nAttributes) ? pending : files).push_back(folder + L"\\" + entry.strName);
         }
     }
     return true;
+}
+
+// Each flush waits for the disk, and a new installation holds thousands of
+// files: several at a time let the disk and the file system's journal take
+// them together (under Wine, 2,000 files took 4.6 s one after the other and
+// 0.5 to 0.8 s eight at a time).
+bool FlushTree(const std::wstring& root, std::error_code& ec) {
+    std::vector<std::wstring> files;
+    if (!ListFilesBelow(root, files, ec)) return false;
+    constexpr size_t kThreads = 8;
+    std::atomic<size_t> nNext{0};
+    std::mutex errorMutex;
+    auto flushSome = [&] {
+        for (size_t i = nNext++; i < files.size(); i = nNext++) {
+            std::error_code fileError;
+            if (FlushOneFile(files[i], fileError)) continue;
+            std::lock_guard lock(errorMutex);
+            if (!ec) ec = fileError;
+        }
+    };
+    std::vector<std::thread> threads;
+    for (size_t i = 1; i < std::min(kThreads, files.size()); ++i) {
+        try {
+            threads.emplace_back(flushSome);
+        } catch (const std::system_error&) {
+            break;  // fewer helpers: the files are still all flushed, only later
+        }
+    }
+    flushSome();
+    for (std::thread& thread : threads) thread.join();
+    return !ec;
 }
 
 }  // namespace
