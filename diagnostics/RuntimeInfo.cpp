@@ -88,7 +88,7 @@ TMemoryStatus ReadMemoryStatus(const std::filesystem::path& meminfo, const std::
 
 TMemoryStatus ReadMemoryStatus() { return ReadMemoryStatus("/proc/meminfo", "/proc/self/status"); }
 
-uint64_t ReadWorkingSetBytes() { return Field(ReadKilobyteFields("/proc/self/status"), "VmRSS"); }
+uint64_t ReadWorkingSetBytes() { return ProcessWorkingSetBytes(); }
 
 THeapStatistics ReadHeapStatistics() {
     const THeapCounters info = ReadHeapCounters();

@@ -29,7 +29,7 @@ TMemoryStatus ReadMemoryStatus();
 // The same from given files (tests).
 TMemoryStatus ReadMemoryStatus(const std::filesystem::path& meminfo, const std::filesystem::path& selfStatus);
 
-// The process's resident set (VmRSS of /proc/self/status) in bytes; 0 when unreadable.
+// The process's resident set (its working set; VmRSS on Linux) in bytes; 0 when unreadable.
 uint64_t ReadWorkingSetBytes();
 
 // The heap as glibc's mallinfo2 sees it (all arenas), in bytes:

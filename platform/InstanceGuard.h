@@ -16,6 +16,10 @@
 // releases its lock with its process, and the next first instance replaces
 // its stale socket.
 //
+// On Windows the lock is the named mutex "<name>" of the user's session and
+// the raise request a registered message sent to a hidden message window of
+// the first instance, named "<name>"; there are no files.
+//
 // Not thread-safe: create, use and destroy a guard on one thread. The raise
 // callback runs on the guard's own listening thread.
 class TInstanceGuard {
@@ -24,7 +28,11 @@ public:
     // "<name>-<uid>" of mode 0700 inside the temporary folder, because the
     // shared /tmp would let other users plant or hold the lock and socket.
     TInstanceGuard();
+#ifdef _WIN32
+    explicit TInstanceGuard(std::string name);
+#else
     TInstanceGuard(std::filesystem::path folder, std::string name);
+#endif
     ~TInstanceGuard();
     TInstanceGuard(const TInstanceGuard&) = delete;
     TInstanceGuard& operator=(const TInstanceGuard&) = delete;
@@ -46,13 +54,24 @@ public:
     // instance ran its callback and answered, within a few seconds.
     bool RequestRaise();
 
+#ifndef _WIN32
     std::filesystem::path LockPath() const;
     std::filesystem::path SocketPath() const;
+#endif
 
 private:
+    void StopListening();
+#ifdef _WIN32
+    void ListenLoop(void* hReady);
+
+    std::string m_strName;
+    void* m_hMutex = nullptr;
+    void* m_hWindow = nullptr;  // the listening thread's message window
+    bool m_bOwnsLock = false;
+    bool m_bLockUnavailable = false;
+#else
     void ListenLoop();
     void Serve(int client);
-    void StopListening();
 
     std::filesystem::path m_Folder;
     std::string m_strName;
@@ -62,6 +81,7 @@ private:
     bool m_bPrivateFolder = false;  // the guard makes and checks its folder
     int m_nListenFd = -1;
     int m_WakeFds[2] = {-1, -1};
+#endif
     std::function<void()> m_OnRaise;
     std::thread m_Listener;
 };

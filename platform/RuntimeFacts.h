@@ -19,6 +19,10 @@ struct TSystemMemory {
 };
 TSystemMemory ReadSystemMemory();
 
+// The process's working set: the bytes of its memory resident now; 0 when the
+// system would not say.
+uint64_t ProcessWorkingSetBytes();
+
 // The process's own limit on its address space in bytes; none when unlimited
 // or unknown.
 std::optional<uint64_t> AddressSpaceLimit();

@@ -4,9 +4,11 @@
 #include <malloc.h>
 #include <sys/resource.h>
 #include <sys/sysinfo.h>
+#include <unistd.h>
 
 #include <algorithm>
 #include <cstdlib>
+#include <fstream>
 #include <memory>
 
 TSystemMemory ReadSystemMemory() {
@@ -20,6 +22,15 @@ TSystemMemory ReadSystemMemory() {
     memory.nBufferRam = si.bufferram * unit;
     memory.nTotalSwap = si.totalswap * unit;
     return memory;
+}
+
+// /proc/self/statm counts pages: size, then resident (VmRSS).
+uint64_t ProcessWorkingSetBytes() {
+    std::ifstream statm("/proc/self/statm");
+    uint64_t nSize = 0, nResident = 0;
+    if (!(statm >> nSize >> nResident)) return 0;
+    const long nPageSize = sysconf(_SC_PAGESIZE);
+    return nPageSize > 0 ? nResident * static_cast<uint64_t>(nPageSize) : 0;
 }
 
 std::optional<uint64_t> AddressSpaceLimit() {
