@@ -1,3 +1,4 @@
+#include <algorithm>
 #include <filesystem>
 #include <functional>
 #include <set>
@@ -9,6 +10,7 @@
 #include "engine/DownloadPlan.h"
 #include "engine/FilePlacement.h"
 #include "engine/PlacementFileSystem.h"
+#include "platform/PathJoin.h"
 #include "support/LogCapture.h"
 #include "support/TempDir.h"
 
@@ -73,7 +75,13 @@ private:
     }
 };
 
-std::string Slash(const fs::path& folder) { return folder.string() + "/"; }
+std::string Slash(const fs::path& folder) { return WithTrailingSeparator(folder.string()); }
+
+// A relative path written with '/' as the engine writes it on this system.
+std::string Native(std::string path) {
+    std::replace(path.begin(), path.end(), '/', kNativeSeparator);
+    return path;
+}
 
 // Relative paths of the files under `folder` with their content, sorted.
 std::vector<std::string> Tree(const fs::path& folder) {
@@ -152,7 +160,7 @@ TEST_F(FilePlacementFixture, LockedOldFileKeepsItsCopyWhileEveryOtherFileIsRepla
     EXPECT_TRUE(m_Log.Contains("TInstallerThread.RecursiveDeleteAndInstall: InstallFolder=" + Slash(m_Install) +
                                " CurrFolder=" + Slash(m_Temp) + " Temp=" + Slash(m_Temp)));
     EXPECT_TRUE(m_Log.Contains("TInstallerThread.RecursiveDeleteAndInstall: Copying to=" + Slash(m_Install) +
-                               "sub/deep/c.txt Source=" + Slash(m_Temp) + "sub/deep/c.txt"));
+                               Native("sub/deep/c.txt") + " Source=" + Slash(m_Temp) + Native("sub/deep/c.txt")));
 }
 
 // A new file that cannot be moved must not count as placed: its old copy is
@@ -165,7 +173,7 @@ TEST_F(FilePlacementFixture, FileThatCannotBeMovedFailsThePlacement) {
     const TPlacementResult result = Place();
 
     EXPECT_FALSE(result.bOk);
-    EXPECT_TRUE(result.strErrorText.starts_with("Falha ao mover: " + Slash(m_Temp) + "sub/b.txt Error="))
+    EXPECT_TRUE(result.strErrorText.starts_with("Falha ao mover: " + Slash(m_Temp) + Native("sub/b.txt") + " Error="))
         << result.strErrorText;
     EXPECT_TRUE(result.strErrorText.ends_with("\r\n"));
     EXPECT_EQ(ReadFileText(m_Install / "sub" / "deep" / "c.txt"), "new c");
@@ -257,8 +265,10 @@ TEST_F(DatabaseFixture, BackupIsKeptWhenUserDataCannotBeRestored) {
 // --- libraries the new release no longer has ------------------------------
 
 TEST_F(FilePlacementFixture, ObsoleteTopLevelLibrariesAreDeleted) {
-    for (const char* name : {"a.dll", "b.dll", "c.dll", "D.DLL", "A.dll", "readme.txt", "dll", "sub/c.dll"})
+    for (const char* name : {"a.dll", "b.dll", "c.dll", "D.DLL", "readme.txt", "dll", "sub/c.dll"})
         WriteFileText(m_Install / name, name);
+    // A file system that ignores letter case (Windows') holds only one of the two.
+    if (!fs::exists(m_Install / "A.dll")) WriteFileText(m_Install / "A.dll", "A.dll");
     fs::create_directories(m_Install / "plugins.dll");
 
     EXPECT_TRUE(m_Placement.DeleteObsoleteDlls(Slash(m_Install), {"a.dll", "b.dll"}));
@@ -345,7 +355,10 @@ protected:
         WriteFileText(m_Outside / "database" / "desktops" / "mine.json", "victim data");
         WriteFileText(m_Outside / "victim.dll", "victim");
         WriteFileText(m_Outside / "half.dll.AAAAAA.vxpart", "victim");
-        fs::create_directory_symlink(m_Outside.path(), m_Link);
+        std::error_code ec;
+        fs::create_directory_symlink(m_Outside.path(), m_Link, ec);
+        // Wine makes no folder links; Windows does only for a privileged user or in developer mode.
+        if (ec) GTEST_SKIP() << "no folder links here: " << ec.message();
     }
 };
 
