@@ -5,6 +5,7 @@
 #include <netinet/in.h>
 #include <unistd.h>
 
+#include <cctype>
 #include <cstdlib>
 
 #include "e2e/InstallerRunSupport.h"
@@ -69,13 +70,14 @@ protected:
         ASSERT_TRUE(server->Started()) << server->RequestLog();
     }
 
-    ProcessResult RunAt(const std::string& url, const std::vector<std::string>& args) const {
-        return wine->Run(WinePrefix::Installer().string(), args,
-                         {{"ORLADESK_DOWNLOAD_SERVER_URL", url},
-                          {"ORLADESK_INSTALLER_VERSION_URL", url + "/produtos/bin/newvantix/"},
-                          {"ORLADESK_ERROR_REPORT_URL",
-                           "https://127.0.0.1:" + std::to_string(FreeLoopbackPort()) + "/software/error"}},
-                         kRunTimeoutSeconds * 2);
+    using Env = WinePrefix::Env;
+    ProcessResult RunAt(const std::string& url, const std::vector<std::string>& args, const Env& extra = {}) const {
+        Env env = {{"ORLADESK_DOWNLOAD_SERVER_URL", url},
+                   {"ORLADESK_INSTALLER_VERSION_URL", url + "/produtos/bin/newvantix/"},
+                   {"ORLADESK_ERROR_REPORT_URL",
+                    "https://127.0.0.1:" + std::to_string(FreeLoopbackPort()) + "/software/error"}};
+        env.insert(env.end(), extra.begin(), extra.end());
+        return wine->Run(WinePrefix::Installer().string(), args, env, kRunTimeoutSeconds * 2);
     }
     ProcessResult Run(const std::vector<std::string>& args) const { return RunAt(server->Url(), args); }
 
@@ -214,6 +216,42 @@ TEST_F(WindowsInstaller, AServerThatNeverAnswersEndsWithFour) {
     ProcessResult run = RunAt(silent.Url(), {"/install"});
     EXPECT_EQ(run.exitCode, 4) << Describe(run);
     ExpectNothingInstalled();
+}
+
+// What the maker deploys: nginx over TLS, a signed release, the edition's key.
+// Wine takes a server's certificate only for a host name, not for an address.
+TEST_F(WindowsInstaller, ASignedReleaseInstallsOverTlsAndAChangedPackageIsRefused) {
+    if (!NginxServer::Installed()) GTEST_SKIP() << "nginx is not installed";
+    const std::string tool = VX_BIN_DIR "/vxrelease";
+    const fs::path key = release.Work() / "release.key";
+    ASSERT_EQ(RunProcess(tool, {"keygen", "--out", key.string()}).exitCode, 0);
+    const fs::path source = release.Work() / "product";
+    WriteTree(source, product);
+    const ProcessResult publish =
+        RunProcess(tool, {"publish", source.string(), "--product", "orladesk", "--version", "1.2.3.4", "--channel",
+                          "stable", "--out", release.Tree().string(), "--installer-version", "1.81", "--sign-key",
+                          key.string()});
+    ASSERT_EQ(publish.exitCode, 0) << publish.err;
+    NginxServer nginx(release.Tree(), release.Work() / "nginx");
+    ASSERT_TRUE(nginx.Started()) << nginx.FailureText();
+    std::string url = nginx.TlsBaseUrl();
+    url.replace(url.find("127.0.0.1"), 9, "localhost");
+    std::string publicKey = ReadFileText(key.string() + ".pub");
+    while (!publicKey.empty() && std::isspace(static_cast<unsigned char>(publicKey.back()))) publicKey.pop_back();
+    const Env trust = {{"ORLADESK_CA_BUNDLE", "Z:" + NginxServer::CaPem()}, {"ORLADESK_RELEASE_PUBLIC_KEYS", publicKey}};
+
+    ProcessResult install = RunAt(url, {"/install"}, trust);
+    ASSERT_EQ(install.exitCode, 0) << Describe(install);
+    EXPECT_EQ(ReadTree(InstallFolder()), product);
+
+    const fs::path package = release.PackageOf(product.at("lib2.dll"));
+    std::string bytes = ReadFileText(package);
+    bytes[bytes.size() / 2] ^= 0x01;
+    WriteFileText(package, bytes);
+    ProcessResult refused = RunAt(url, {"/install", "other"}, trust);
+    EXPECT_EQ(refused.exitCode, 255) << Describe(refused);
+    EXPECT_NE(LastLog().find("Release not verified"), std::string::npos) << Describe(refused);
+    EXPECT_FALSE(fs::exists(InstallFolder("other")));
 }
 
 TEST_F(WindowsInstaller, TheHelpAndTheVersionResourceAreTheBuilds) {
