@@ -37,6 +37,9 @@ TProcessorInfo GetProcessorInfo();
 // 50, 60, 66, 80, 90 and 100 of its last two digits (ties move up), so that
 // 2798 reads 2800 and 3192 reads 3190.
 int RoundClockRate(int mhz);
+// The processor's clock measured by its time-stamp counter over 10 ms, in MHz,
+// not yet rounded; 0 where there is no such counter.
+int MeasureClockMHz();
 
 struct TScreenInfo {
     int nWidth = 0;

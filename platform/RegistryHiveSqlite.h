@@ -6,6 +6,7 @@
 #include <vector>
 
 #include "platform/RegistryHive.h"
+#include "platform/RegistryKeyPath.h"
 
 struct sqlite3;
 
@@ -26,7 +27,7 @@ public:
     // Which hive the file stands for: its prefixes ("HKCU\\" or
     // "HKEY_CURRENT_USER\\", "HKLM\\" or "HKEY_LOCAL_MACHINE\\") are dropped
     // from the front of key paths.
-    enum class TRoot { hrCurrentUser, hrLocalMachine };
+    using TRoot = THiveRoot;
 
     TRegistryHiveSqlite(std::filesystem::path path, bool bReadOnly, TRoot root = TRoot::hrCurrentUser);
     TRegistryHiveSqlite(const TRegistryHiveSqlite&) = delete;

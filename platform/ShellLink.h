@@ -1,6 +1,7 @@
 #pragma once
 #include <filesystem>
 #include <string>
+#include <vector>
 
 // The shell link (.lnk) of the installation steps, made as a freedesktop
 // desktop entry: "Orla Desk (a).lnk" becomes "Orla Desk (a).desktop", whose
@@ -29,3 +30,8 @@ void SaveShellLink(const std::string& linkPath, const std::string& targetExe, co
 // '$' and '\' escaped inside the quotes, '%' doubled, then the value escapes
 // of the key file ("\\" for a back-slash, "\n" "\t" "\r" for those characters).
 std::string DesktopExecArgument(const std::string& argument);
+
+// What both systems read alike: whether a link path ends in ".lnk" (any letter
+// case), and the words of a link's argument text, split at blanks.
+bool HasLinkExtension(const std::string& linkPath);
+std::vector<std::string> LinkArgumentWords(const std::string& arguments);

@@ -4,10 +4,6 @@
 #include <locale.h>
 #include <sys/utsname.h>
 
-#if defined(__x86_64__) || defined(__i386__)
-#include <x86intrin.h>
-#endif
-
 #include <charconv>
 #include <chrono>
 #include <fstream>
@@ -66,24 +62,6 @@ bool HasWord(std::string_view list, std::string_view word) {
     for (std::string w; words >> w;)
         if (w == word) return true;
     return false;
-}
-
-// The time-stamp counter over a short interval; 0 where there is none. Every
-// run waits for it before the installation starts, so the interval is kept
-// short: 10 ms still puts the rate within a few parts per million, far below
-// the rounding to the next step.
-int MeasureClockMHz() {
-#if defined(__x86_64__) || defined(__i386__)
-    using clock = std::chrono::steady_clock;
-    const auto t0 = clock::now();
-    const uint64_t c0 = __rdtsc();
-    std::this_thread::sleep_for(std::chrono::milliseconds(10));
-    const uint64_t c1 = __rdtsc();
-    const auto us = std::chrono::duration_cast<std::chrono::microseconds>(clock::now() - t0).count();
-    return us > 0 ? static_cast<int>((c1 - c0) / static_cast<uint64_t>(us)) : 0;
-#else
-    return 0;
-#endif
 }
 
 bool Is64BitSystem() noexcept {

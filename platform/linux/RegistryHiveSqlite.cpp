@@ -168,20 +168,6 @@ private:
     uint64_t m_nNext = 0, m_nServing = 0;
 };
 
-char FoldAscii(char c) { return (c >= 'A' && c <= 'Z') ? static_cast<char>(c - 'A' + 'a') : c; }
-
-bool EqualsNoCase(const std::string& a, const std::string& b) {
-    return a.size() == b.size() && std::equal(a.begin(), a.end(), b.begin(), [](char x, char y) {
-               return FoldAscii(x) == FoldAscii(y);
-           });
-}
-
-bool IsRootName(const std::string& part, TRegistryHiveSqlite::TRoot root) {
-    if (root == TRegistryHiveSqlite::TRoot::hrCurrentUser)
-        return EqualsNoCase(part, "HKCU") || EqualsNoCase(part, "HKEY_CURRENT_USER");
-    return EqualsNoCase(part, "HKLM") || EqualsNoCase(part, "HKEY_LOCAL_MACHINE");
-}
-
 void CreatePrivateFolder(const std::filesystem::path& folder) {
     if (folder.empty() || std::filesystem::exists(folder)) return;
     CreatePrivateFolder(folder.parent_path());
@@ -213,16 +199,7 @@ TRegistryHiveSqlite::TRegistryHiveSqlite(std::filesystem::path path, bool bReadO
     : m_Path(std::move(path)), m_bReadOnly(bReadOnly), m_Root(root) {}
 
 std::vector<std::string> TRegistryHiveSqlite::SplitKeyPath(const std::string& key, TRoot root) {
-    std::vector<std::string> parts;
-    size_t start = 0;
-    while (start <= key.size()) {
-        size_t end = key.find('\\', start);
-        if (end == std::string::npos) end = key.size();
-        if (end > start) parts.push_back(key.substr(start, end - start));
-        start = end + 1;
-    }
-    if (!parts.empty() && IsRootName(parts.front(), root)) parts.erase(parts.begin());
-    return parts;
+    return RegistryKeyParts(key, root);
 }
 
 void TRegistryHiveSqlite::Open(bool bCreate) const {

@@ -37,24 +37,10 @@ std::string EscapeValue(const std::string& text) {
     return result;
 }
 
-bool EndsWithNoCase(const std::string& text, const std::string& suffix) {
-    if (text.size() < suffix.size()) return false;
-    for (size_t i = 0; i < suffix.size(); ++i)
-        if (std::tolower(static_cast<unsigned char>(text[text.size() - suffix.size() + i])) != suffix[i]) return false;
-    return true;
-}
-
-std::vector<std::string> SplitWords(const std::string& text) {
-    std::vector<std::string> words;
-    std::istringstream in(text);
-    for (std::string word; in >> word;) words.push_back(word);
-    return words;
-}
-
 std::string EntryText(const fs::path& file, const std::string& targetExe, const std::string& arguments,
                       const std::string& description, const std::string& workingFolder) {
     std::string exec = DesktopExecArgument(targetExe);
-    for (const std::string& word : SplitWords(arguments)) exec += " " + DesktopExecArgument(word);
+    for (const std::string& word : LinkArgumentWords(arguments)) exec += " " + DesktopExecArgument(word);
     std::string text = "[Desktop Entry]\nType=Application\nName=" + EscapeValue(file.stem().string()) + "\n";
     if (!description.empty()) text += "Comment=" + EscapeValue(description) + "\n";
     text += "Exec=" + exec + "\n";
@@ -70,7 +56,7 @@ std::string EntryText(const fs::path& file, const std::string& targetExe, const 
 }  // namespace
 
 fs::path ShellLinkFilePath(const std::string& linkPath) {
-    if (EndsWithNoCase(linkPath, ".lnk")) return linkPath.substr(0, linkPath.size() - 4) + ".desktop";
+    if (HasLinkExtension(linkPath)) return linkPath.substr(0, linkPath.size() - 4) + ".desktop";
     if (linkPath.ends_with(".desktop")) return linkPath;
     return linkPath + ".desktop";
 }

@@ -4,7 +4,6 @@
 
 #if defined(__x86_64__) || defined(__i386__)
 #include <cpuid.h>
-#include <x86intrin.h>
 #endif
 
 #include <chrono>
@@ -76,17 +75,6 @@ void ReadCpuid(TProcessorInfo& cpu) {
     cpu.strBrand = text;
 }
 
-// The time-stamp counter over 10 ms, as on Linux; the rounding to the next
-// marketed step hides the error of so short an interval.
-int MeasureClockMHz() {
-    using clock = std::chrono::steady_clock;
-    const auto t0 = clock::now();
-    const uint64_t c0 = __rdtsc();
-    std::this_thread::sleep_for(std::chrono::milliseconds(10));
-    const uint64_t c1 = __rdtsc();
-    const auto us = std::chrono::duration_cast<std::chrono::microseconds>(clock::now() - t0).count();
-    return us > 0 ? static_cast<int>((c1 - c0) / static_cast<uint64_t>(us)) : 0;
-}
 #endif
 
 // The nominal rate the firmware reported at start, for processors without a counter to measure.

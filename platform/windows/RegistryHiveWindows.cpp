@@ -14,15 +14,6 @@ using TRoot = TRegistryHiveWindows::TRoot;
 
 HKEY RootKey(TRoot root) { return root == TRoot::hrCurrentUser ? HKEY_CURRENT_USER : HKEY_LOCAL_MACHINE; }
 
-bool EqualsNoCase(const std::string& a, const char* b) {
-    return CompareStringOrdinal(Widen(a).c_str(), -1, Widen(b).c_str(), -1, TRUE) == CSTR_EQUAL;
-}
-
-bool IsRootName(const std::string& part, TRoot root) {
-    if (root == TRoot::hrCurrentUser) return EqualsNoCase(part, "HKCU") || EqualsNoCase(part, "HKEY_CURRENT_USER");
-    return EqualsNoCase(part, "HKLM") || EqualsNoCase(part, "HKEY_LOCAL_MACHINE");
-}
-
 // A missing key shows as either code, depending on which component is missing.
 bool IsMissing(LONG rc) { return rc == ERROR_FILE_NOT_FOUND || rc == ERROR_PATH_NOT_FOUND; }
 
@@ -144,19 +135,10 @@ const char* TRegistryHiveWindows::RootName(TRoot root) {
 }
 
 std::string TRegistryHiveWindows::NormalKeyPath(const std::string& key, TRoot root) {
-    std::vector<std::string> parts;
-    size_t start = 0;
-    while (start <= key.size()) {
-        size_t end = key.find('\\', start);
-        if (end == std::string::npos) end = key.size();
-        if (end > start) parts.push_back(key.substr(start, end - start));
-        start = end + 1;
-    }
     std::string path;
-    for (size_t i = 0; i < parts.size(); ++i) {
-        if (i == 0 && IsRootName(parts[0], root)) continue;
+    for (const std::string& part : RegistryKeyParts(key, root)) {
         if (!path.empty()) path += '\\';
-        path += parts[i];
+        path += part;
     }
     return path;
 }

@@ -3,6 +3,7 @@
 #include <vector>
 
 #include "platform/RegistryHive.h"
+#include "platform/RegistryKeyPath.h"
 
 // One of Windows' own registry roots (HKEY_CURRENT_USER, HKEY_LOCAL_MACHINE)
 // behind the hive interface. Every call opens the keys it needs and closes
@@ -13,7 +14,7 @@
 // read as missing, so that nobody mistakes their bytes for text.
 class TRegistryHiveWindows : public IRegistryHive {
 public:
-    enum class TRoot { hrCurrentUser, hrLocalMachine };
+    using TRoot = THiveRoot;
 
     TRegistryHiveWindows(TRoot root, bool bReadOnly);
 

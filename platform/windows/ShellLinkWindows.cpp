@@ -19,20 +19,6 @@ namespace fs = std::filesystem;
 
 namespace {
 
-bool EndsWithNoCase(const std::string& text, const std::string& suffix) {
-    if (text.size() < suffix.size()) return false;
-    for (size_t i = 0; i < suffix.size(); ++i)
-        if (std::tolower(static_cast<unsigned char>(text[text.size() - suffix.size() + i])) != suffix[i]) return false;
-    return true;
-}
-
-std::vector<std::string> SplitWords(const std::string& text) {
-    std::vector<std::string> words;
-    std::istringstream in(text);
-    for (std::string word; in >> word;) words.push_back(word);
-    return words;
-}
-
 // Releases a COM interface when it goes out of scope.
 template <class T>
 class TComPtr {
@@ -69,7 +55,7 @@ fs::path TemporaryName(const fs::path& file) {
 }  // namespace
 
 fs::path ShellLinkFilePath(const std::string& linkPath) {
-    if (EndsWithNoCase(linkPath, ".lnk")) return fs::path(Widen(linkPath));
+    if (HasLinkExtension(linkPath)) return fs::path(Widen(linkPath));
     return fs::path(Widen(linkPath + ".lnk"));
 }
 
@@ -80,7 +66,7 @@ void SaveShellLink(const std::string& linkPath, const std::string& targetExe, co
     const fs::path file = ShellLinkFilePath(linkPath);
     // Each word is one argument, as on Linux, whatever quotes it holds.
     std::string commandLine;
-    for (const std::string& word : SplitWords(arguments)) {
+    for (const std::string& word : LinkArgumentWords(arguments)) {
         if (!commandLine.empty()) commandLine += ' ';
         commandLine += DesktopExecArgument(word);
     }

@@ -1,7 +1,4 @@
 // The installer started as a user or calling software would start it, in a sandbox.
-#include <netinet/in.h>
-#include <sys/socket.h>
-#include <unistd.h>
 
 #include <gtest/gtest.h>
 #include <regex>
@@ -10,6 +7,7 @@
 #include "support/BackgroundProcess.h"
 #include "support/ChildProcess.h"
 #include "support/Sandbox.h"
+#include "support/SilentServer.h"
 
 namespace {
 
@@ -22,29 +20,6 @@ bool HasTemporaryFolder(const Sandbox& box) {
         if (entry.path().filename().string().starts_with("Corvane_")) return true;
     return false;
 }
-
-// A server that accepts connections and never answers: the installer's first
-// request stays pending, so the run stays alive while a test looks at it.
-class SilentServer {
-public:
-    SilentServer() {
-        m_nFd = socket(AF_INET, SOCK_STREAM, 0);
-        sockaddr_in addr{};
-        addr.sin_family = AF_INET;
-        addr.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-        bind(m_nFd, reinterpret_cast<sockaddr*>(&addr), sizeof addr);
-        listen(m_nFd, 16);
-        socklen_t len = sizeof addr;
-        getsockname(m_nFd, reinterpret_cast<sockaddr*>(&addr), &len);
-        m_nPort = ntohs(addr.sin_port);
-    }
-    ~SilentServer() { close(m_nFd); }
-    std::string Url() const { return "http://127.0.0.1:" + std::to_string(m_nPort); }
-
-private:
-    int m_nFd;
-    int m_nPort = 0;
-};
 
 TEST(InstallerStart, HelpGoesToTheTerminalInTheLanguageValue) {
     struct Case {

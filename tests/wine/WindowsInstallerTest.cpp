@@ -1,16 +1,13 @@
 // The Windows OrlaDesk.exe, run under Wine in a prefix of its own, installing
 // and updating unattended against a real release server: what lands on disk,
 // in the registry and on the desktop, and the exit code of each failure.
-#include <sys/socket.h>
-#include <netinet/in.h>
-#include <unistd.h>
-
 #include <cctype>
 #include <cstdlib>
 
 #include "e2e/InstallerRunSupport.h"
 #include "platform/FileVersion.h"
 #include "support/NginxServer.h"
+#include "support/SilentServer.h"
 #include "support/WinePrefix.h"
 
 namespace e2e {
@@ -27,27 +24,6 @@ bool HoldsText(const std::string& bytes, const std::string& text) {
     const std::string wideBytes(reinterpret_cast<const char*>(wide.data()), wide.size() * 2);
     return bytes.find(wideBytes) != std::string::npos;
 }
-
-// A loopback port that takes connections and never answers them.
-class SilentServer {
-public:
-    SilentServer() : m_nFd(socket(AF_INET, SOCK_STREAM, 0)) {
-        sockaddr_in address{};
-        address.sin_family = AF_INET;
-        address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-        socklen_t length = sizeof address;
-        if (bind(m_nFd, reinterpret_cast<sockaddr*>(&address), length) != 0 || listen(m_nFd, 16) != 0 ||
-            getsockname(m_nFd, reinterpret_cast<sockaddr*>(&address), &length) != 0)
-            throw std::runtime_error("silent server: no port");
-        m_nPort = ntohs(address.sin_port);
-    }
-    ~SilentServer() { close(m_nFd); }
-    std::string Url() const { return "http://127.0.0.1:" + std::to_string(m_nPort); }
-
-private:
-    int m_nFd;
-    int m_nPort = 0;
-};
 
 class WindowsInstaller : public testing::Test {
 protected:
