@@ -35,7 +35,9 @@ std::filesystem::path ToNativeRelative(std::string_view backslashPath) {
         while (end < backslashPath.size() && !IsSeparator(backslashPath[end])) ++end;
         const std::string_view part = backslashPath.substr(start, end - start);
         if (part == "..") ThrowInvalid();
-        if (!part.empty() && part != ".") result /= std::string(part);
+        // Release names are UTF-8 on every system; a plain string would be read
+        // byte by byte where the native path is wide.
+        if (!part.empty() && part != ".") result /= std::u8string(part.begin(), part.end());
         start = end + 1;
     }
     return result;

@@ -3,6 +3,7 @@
 #include <knownfolders.h>
 #include <shlobj.h>
 
+#include <algorithm>
 #include <optional>
 #include <stdexcept>
 
@@ -44,11 +45,28 @@ fs::path KnownFolder(REFKNOWNFOLDERID id, const char* name) {
     return folder;
 }
 
+// The core carries paths as UTF-8 text, and the C++ library of this build
+// reads narrow text into a path byte by byte: a user folder named with letters
+// outside ASCII ("C:\Users\João") would be taken for another one. Its short
+// name ("C:\Users\JOO~1") names the same folder in ASCII. A volume that makes
+// no short names leaves the long one.
+fs::path AsciiReachable(const fs::path& folder) {
+    const std::wstring& name = folder.native();
+    if (std::all_of(name.begin(), name.end(), [](wchar_t c) { return c < 0x80; })) return folder;
+    const DWORD nLength = GetShortPathNameW(name.c_str(), nullptr, 0);
+    if (nLength == 0) return folder;
+    std::wstring shortName(nLength, L'\0');
+    const DWORD nWritten = GetShortPathNameW(name.c_str(), shortName.data(), nLength);
+    if (nWritten == 0 || nWritten >= nLength) return folder;
+    shortName.resize(nWritten);
+    return fs::path(shortName);
+}
+
 }  // namespace
 
 fs::path AppDataFolder() {
-    if (auto appData = NonEmptyEnv(L"APPDATA")) return fs::path(*appData);
-    return KnownFolder(FOLDERID_RoamingAppData, "application data");
+    if (auto appData = NonEmptyEnv(L"APPDATA")) return AsciiReachable(fs::path(*appData));
+    return AsciiReachable(KnownFolder(FOLDERID_RoamingAppData, "application data"));
 }
 
 std::string UserTempFolder() {
@@ -57,7 +75,7 @@ std::string UserTempFolder() {
     const DWORD nLength = GetTempPathW(MAX_PATH + 1, buffer);
     if (nLength == 0 || nLength > MAX_PATH)
         throw std::runtime_error("cannot find the temporary folder: " + WindowsErrorText(GetLastError()));
-    std::string folder = Narrow(std::wstring_view(buffer, nLength));
+    std::string folder = Narrow(AsciiReachable(fs::path(std::wstring(buffer, nLength))).native());
     if (!folder.ends_with('\\') && !folder.ends_with('/')) folder += '\\';
     return folder;
 }
@@ -70,6 +88,7 @@ fs::path ShellFolder(const IRegistryHive& hive, std::string_view name) {
     if (name != "Desktop" && name != "Programs")
         throw std::invalid_argument("ShellFolder: unknown folder " + std::string(name));
     if (auto stored = hive.ReadString(kShellFoldersKey, std::string(name)); stored && !stored->empty())
-        return fs::path(Widen(*stored));
-    return name == "Desktop" ? KnownFolder(FOLDERID_Desktop, "desktop") : KnownFolder(FOLDERID_Programs, "programs");
+        return AsciiReachable(fs::path(Widen(*stored)));
+    return AsciiReachable(name == "Desktop" ? KnownFolder(FOLDERID_Desktop, "desktop")
+                                            : KnownFolder(FOLDERID_Programs, "programs"));
 }

@@ -103,10 +103,19 @@ WinePrefix::WinePrefix() : m_Prefix(m_Dir / "prefix") {
     fs::create_directories(m_Dir / "home");
 }
 
+WinePrefix::WinePrefix(const std::string& userName) : m_Prefix(m_Dir / "prefix"), m_strUserName(userName) {
+    fs::create_directories(m_Dir / "home");
+    RunOrThrow(kWine, {"wineboot", "-i"}, Environment(), 300);
+    m_UserFolder = TheUserFolder(m_Prefix);
+    UnlinkProfileFolders(m_UserFolder);
+}
+
 WinePrefix::~WinePrefix() { RunProcess(kWineServer, {"-k"}, Environment(), "", 60); }
 
 WinePrefix::Env WinePrefix::Environment(const Env& extra) const {
     Env env = QuietWine(m_Prefix, m_Dir / "home");
+    // Wine names the profile folder after the user.
+    if (!m_strUserName.empty()) env.insert(env.end(), {{"USER", m_strUserName}, {"LOGNAME", m_strUserName}});
     env.insert(env.end(), extra.begin(), extra.end());
     return env;
 }

@@ -18,6 +18,9 @@ public:
     using Env = std::vector<std::pair<std::string, std::string>>;
 
     WinePrefix();
+    // A prefix made afresh (which takes Wine many seconds) for a user of this
+    // name, whose profile folder then carries it: "C:\\users\\<name>".
+    explicit WinePrefix(const std::string& userName);
     ~WinePrefix();
     WinePrefix(const WinePrefix&) = delete;
     WinePrefix& operator=(const WinePrefix&) = delete;
@@ -54,4 +57,5 @@ private:
     TempDir m_Dir{"vxwine"};
     std::filesystem::path m_Prefix;
     std::filesystem::path m_UserFolder;
+    std::string m_strUserName;
 };

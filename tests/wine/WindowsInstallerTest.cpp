@@ -230,6 +230,20 @@ TEST_F(WindowsInstaller, ASignedReleaseInstallsOverTlsAndAChangedPackageIsRefuse
     EXPECT_FALSE(fs::exists(InstallFolder("other")));
 }
 
+// Many of the product's users have names like this one, and so have their
+// profile folders; the installation must land in the real folder.
+TEST_F(WindowsInstaller, AUserFolderWithLettersOutsideAsciiIsInstalledInto) {
+    wine = std::make_unique<WinePrefix>("João");
+    ASSERT_EQ(wine->UserFolder().filename().string(), "João");
+    PublishAndServe();
+    ProcessResult install = Run({"/install"});
+    ASSERT_EQ(install.exitCode, 0) << Describe(install);
+    EXPECT_EQ(ReadTree(InstallFolder()), product);
+    // The registered folder (its short name) must lead the next run to it.
+    ProcessResult update = Run({"/update"});
+    EXPECT_EQ(update.exitCode, 0) << Describe(update);
+}
+
 TEST_F(WindowsInstaller, TheHelpAndTheVersionResourceAreTheBuilds) {
     ProcessResult help = wine->Run(WinePrefix::Installer().string(), {"/?"});
     EXPECT_EQ(help.exitCode, 0) << help.err;
