@@ -100,9 +100,15 @@ int RunInstaller(const TCommandLine& cmd, TStartupFolder& folder, TInstanceGuard
     (void)guard;
 #endif
     if (cmd.InstallType() != citNone) RunHeadless(cmd, folder);
+#ifdef VX_HAVE_UI
     std::fprintf(stderr,
                  "OrlaDesk: no display is available for the installer window.\n"
                  "Run it on a desktop, or unattended with /install [name] or /update [name] (see /?).\n");
+#else
+    std::fprintf(stderr,
+                 "OrlaDesk: this build has no installer window.\n"
+                 "Run it unattended with /install [name] or /update [name] (see /?).\n");
+#endif
     return ecUnexpected;
 }
 

@@ -244,10 +244,13 @@ TEST_F(WindowsInstaller, AUserFolderWithLettersOutsideAsciiIsInstalledInto) {
     EXPECT_EQ(update.exitCode, 0) << Describe(update);
 }
 
-TEST_F(WindowsInstaller, TheHelpAndTheVersionResourceAreTheBuilds) {
+TEST_F(WindowsInstaller, TheHelpTheWindowlessStartAndTheVersionResourceAreTheBuilds) {
     ProcessResult help = wine->Run(WinePrefix::Installer().string(), {"/?"});
     EXPECT_EQ(help.exitCode, 0) << help.err;
     EXPECT_NE(help.out.find("/install"), std::string::npos) << help.out;
+    ProcessResult interactive = wine->Run(WinePrefix::Installer().string(), {});
+    EXPECT_EQ(interactive.exitCode, 255);
+    EXPECT_NE(interactive.err.find("this build has no installer window"), std::string::npos) << interactive.err;
     // Explorer and an installed copy's check read the version from the resource.
     const std::optional<TFileVersion> version = ReadPeFileVersion(WinePrefix::Installer());
     ASSERT_TRUE(version.has_value());
