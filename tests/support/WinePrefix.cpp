@@ -120,17 +120,17 @@ WinePrefix::Env WinePrefix::Environment(const Env& extra) const {
     return env;
 }
 
-std::vector<std::string> WinePrefix::Command(const std::string& program, const std::vector<std::string>& args) const {
-    std::vector<std::string> command = {kWine, program};
-    command.insert(command.end(), args.begin(), args.end());
-    return command;
+std::string WinePrefix::WineProgram() { return kWine; }
+
+std::vector<std::string> WinePrefix::WineArguments(const std::string& program, const std::vector<std::string>& args) {
+    std::vector<std::string> arguments = {program};
+    arguments.insert(arguments.end(), args.begin(), args.end());
+    return arguments;
 }
 
 ProcessResult WinePrefix::Run(const std::string& program, const std::vector<std::string>& args, const Env& env,
                               int timeoutSeconds) const {
-    std::vector<std::string> command = Command(program, args);
-    command.erase(command.begin());
-    return RunProcess(kWine, command, Environment(env), "", timeoutSeconds);
+    return RunProcess(kWine, WineArguments(program, args), Environment(env), "", timeoutSeconds);
 }
 
 fs::path WinePrefix::UnixPath(const std::string& windowsPath) const {

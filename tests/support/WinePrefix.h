@@ -34,9 +34,10 @@ public:
     // in the prefix; `env` is added to the environment the program inherits.
     ProcessResult Run(const std::string& program, const std::vector<std::string>& args, const Env& env = {},
                       int timeoutSeconds = 120) const;
-    // The command line and environment that run `program` in this prefix, for
-    // a program left running in the background.
-    std::vector<std::string> Command(const std::string& program, const std::vector<std::string>& args) const;
+    // What starts `program` in this prefix, for a program left running in the
+    // background: Wine's loader, its arguments and Environment().
+    static std::string WineProgram();
+    static std::vector<std::string> WineArguments(const std::string& program, const std::vector<std::string>& args);
     Env Environment(const Env& extra = {}) const;
 
     // "C:\\users\\..." as a path of this machine; a path inside the prefix's C: back again.

@@ -146,8 +146,8 @@ TEST_F(WindowsInstaller, AnUpdateWhileTheProductRunsEndsWithThreeAndChangesNothi
     ProcessResult install = Run({"/install"});
     ASSERT_EQ(install.exitCode, 0) << Describe(install);
     const fs::path exe = InstallFolder() / "vantixchart.exe";
-    const std::vector<std::string> command = wine->Command(wine->WindowsPath(exe), {});
-    BackgroundProcess running(command.front(), {command.begin() + 1, command.end()}, wine->Environment());
+    BackgroundProcess running(WinePrefix::WineProgram(), WinePrefix::WineArguments(wine->WindowsPath(exe), {}),
+                              wine->Environment());
     ASSERT_TRUE(running.WaitForLineContaining("running", std::chrono::seconds(60))) << running.StderrText();
 
     product["lib2.dll"] = RandomBytes(70000, 7);
