@@ -3,15 +3,16 @@
 #include <QEnterEvent>
 #include <QLinearGradient>
 #include <QPainter>
-#include <algorithm>
-#include <cmath>
+
+#include "wizard/ButtonColours.h"
 
 namespace {
 
-int Clamp(int v) { return std::clamp(v, 0, 255); }
+TRgb Rgb(const QColor& c) {
+    return {static_cast<uint8_t>(c.red()), static_cast<uint8_t>(c.green()), static_cast<uint8_t>(c.blue())};
+}
 
-// Halves go to the even neighbour, as the platform's rounding does.
-int RoundHalfEven(double v) { return static_cast<int>(std::nearbyint(v)); }
+QColor Colour(TRgb c) { return QColor(c.r, c.g, c.b); }
 
 }  // namespace
 
@@ -27,51 +28,28 @@ void TGradientBitBtn::SetColors(const QColor& color, const QColor& color2) {
     update();
 }
 
-QColor TGradientBitBtn::Mix(const QColor& a, const QColor& b) {
-    auto mix = [](int x, int y) { return ((x + y) * 50 + 50) / 100; };
-    return QColor(mix(a.red(), b.red()), mix(a.green(), b.green()), mix(a.blue(), b.blue()));
-}
+QColor TGradientBitBtn::Mix(const QColor& a, const QColor& b) { return Colour(TButtonColours::Mix(Rgb(a), Rgb(b))); }
 
-QColor TGradientBitBtn::Shift(const QColor& c, int n) {
-    return QColor(Clamp(c.red() + n), Clamp(c.green() + n), Clamp(c.blue() + n));
-}
+QColor TGradientBitBtn::Shift(const QColor& c, int n) { return Colour(TButtonColours::Shift(Rgb(c), n)); }
 
-bool TGradientBitBtn::Dark(const QColor& c, int threshold) {
-    return 76 * c.red() + 150 * c.green() + 30 * c.blue() < threshold * 256;
-}
+bool TGradientBitBtn::Dark(const QColor& c, int threshold) { return TButtonColours::Dark(Rgb(c), threshold); }
 
 TButtonLook TGradientBitBtn::Look(bool mouseOver, bool pressed, const QColor& surface) const {
-    TButtonLook look;
-    QColor c1 = m_clColor, c2 = m_clColor2;
-    const QColor mixed = Mix(c1, c2);
-    look.clCaption = Dark(mixed, 130) ? QColor(Qt::white) : Dark(mixed, 140) ? QColor(45, 42, 51) : QColor(Qt::black);
-    if (pressed) {
-        c1 = Shift(c1, -40);
-        c2 = Shift(c2, -40);
-    } else if (!m_bClear && mouseOver) {
-        const bool bothWhite = c1 == QColor(Qt::white) && c2 == QColor(Qt::white);
-        const int n = bothWhite ? -30 : m_bSoftHighlight ? 5 : 20;
-        c1 = Shift(c1, n);
-        c2 = Shift(c2, n);
-    }
-    look.clStart = c1;
-    look.clEnd = c2;
-    look.clFill = Mix(c1, c2);
-    look.bFilled = !m_bClear || mouseOver || pressed;
-    if (!look.bFilled) {
-        if (!m_FontColor) look.clCaption = Dark(surface, 140) ? QColor(Qt::white) : QColor(Qt::black);
-        else look.clCaption = *m_FontColor;
-    }
-    if (m_bForceFontColor && m_FontColor) look.clCaption = mouseOver ? Shift(*m_FontColor, 80) : *m_FontColor;
-    return look;
+    TButtonStyle style;
+    style.clColor = Rgb(m_clColor);
+    style.clColor2 = Rgb(m_clColor2);
+    style.bClear = m_bClear;
+    style.bSoftHighlight = m_bSoftHighlight;
+    style.bForceFontColor = m_bForceFontColor;
+    if (m_FontColor) style.clFontColor = Rgb(*m_FontColor);
+    const TButtonFace face = TButtonColours::Look(style, mouseOver, pressed, Rgb(surface));
+    return {face.bFilled, Colour(face.clStart), Colour(face.clEnd), Colour(face.clFill), Colour(face.clCaption)};
 }
 
 QPoint TGradientBitBtn::CaptionOrigin(QSize button, QSize text, bool pressed) {
-    const int p = pressed ? 1 : 0;
-    const int x = RoundHalfEven(button.width() / 2.0 - text.width() / 2.0) + p;
-    const int diff = button.height() - text.height();
-    const int y = diff / 2 + (diff % 2 != 0 ? 1 : 0) + p;
-    return QPoint(x, y);
+    const TTextOrigin origin =
+        TButtonColours::CaptionOrigin(button.width(), button.height(), text.width(), text.height(), pressed);
+    return QPoint(origin.x, origin.y);
 }
 
 QColor TGradientBitBtn::Surface() const {

@@ -2,6 +2,7 @@
 
 #include "ui/Fonts.h"
 #include "ui/LookConstants.h"
+#include "wizard/FrameLayout.h"
 
 namespace {
 
@@ -34,20 +35,14 @@ TLicenceSentence::TLicenceSentence(QWidget* frame)
 }
 
 int TLicenceSentence::Layout(int top, int frameWidth) {
-    for (QLabel* label : {lblText, lblText2, static_cast<QLabel*>(lblLink), lblDot}) FitText(label);
-    const int total = lblText->width() + lblText2->width() + lblLink->width() + lblDot->width();
-    const int half = frameWidth / 2;
-    lblText->move(lblText->x(), top);
-    if (total >= nTwoLineWidth) {
-        lblText->move(half - lblText->width() / 2, top);
-        const int rest = lblText2->width() + lblLink->width() + lblDot->width() + 2;
-        const int secondTop = top + lblText->height();
-        lblText2->move(half - rest / 2, secondTop);
-    } else {
-        lblText->move(half - total / 2, top);
-        lblText2->move(lblText->x() + lblText->width() + 1, top);
+    QLabel* labels[] = {lblText, lblText2, lblLink, lblDot};
+    std::array<TRect, 4> places;
+    for (size_t i = 0; i < places.size(); ++i) {
+        FitText(labels[i]);
+        const QRect r = labels[i]->geometry();
+        places[i] = {r.x(), r.y(), r.width(), r.height()};
     }
-    lblLink->move(lblText2->x() + lblText2->width() + 1, lblText2->y());
-    lblDot->move(lblLink->x() + lblLink->width() + 1, lblText2->y());
-    return lblDot->y() + lblDot->height();
+    const int bottom = TFrameLayout::PlaceSentence({&places[0], &places[1], &places[2], &places[3]}, top, frameWidth);
+    for (size_t i = 0; i < places.size(); ++i) labels[i]->move(places[i].x, places[i].y);
+    return bottom;
 }

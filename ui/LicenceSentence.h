@@ -2,6 +2,7 @@
 #include <QLabel>
 
 #include "ui/LinkLabel.h"
+#include "wizard/FrameLayout.h"
 
 // The licence sentence of the install frames: four labels read as one sentence
 // ("... agree ", "to our ", "license agreement", "."), the third a link that
@@ -21,6 +22,5 @@ public:
     // `frameWidth`; returns the bottom of the last label.
     int Layout(int top, int frameWidth);
 
-    // A sentence of this many pixels or more takes two lines.
-    static constexpr int nTwoLineWidth = 500;
+    static constexpr int nTwoLineWidth = TFrameLayout::nTwoLineWidth;
 };
