@@ -27,13 +27,17 @@
 #include "service/ProxySettings.h"
 #include "wizard/WizardNavigation.h"
 
-#ifdef VX_HAVE_UI
+#if defined(VX_HAVE_WINUI)
+#include "winui/WinWindowApp.h"
+#define VX_HAVE_WINDOW 1
+#elif defined(VX_HAVE_UI)
 #include "ui/WindowApp.h"
+#define VX_HAVE_WINDOW 1
 #endif
 
 namespace {
 
-#ifdef VX_HAVE_UI
+#if defined(VX_HAVE_UI) && !defined(VX_HAVE_WINUI)
 bool HasDisplay() {
     for (const char* name : {"DISPLAY", "WAYLAND_DISPLAY", "QT_QPA_PLATFORM"}) {
         const char* value = std::getenv(name);
@@ -86,7 +90,7 @@ int ShowHelp(const TCommandLine& cmd) {
     std::string exe = cmd.Words().empty() ? "OrlaDesk" : cmd.Words()[0];
     exe = exe.substr(exe.find_last_of("/\\") + 1);
     THelpText help = BuildHelpText(exe, GetLanguage());
-#ifdef VX_HAVE_UI
+#ifdef VX_HAVE_WINDOW
     if (WindowAvailable()) return RunHelpWindow(help);
 #endif
     std::printf("%s", HelpTextForTerminal(help).c_str());
@@ -94,13 +98,13 @@ int ShowHelp(const TCommandLine& cmd) {
 }
 
 int RunInstaller(const TCommandLine& cmd, TStartupFolder& folder, TInstanceGuard& guard) {
-#ifdef VX_HAVE_UI
+#ifdef VX_HAVE_WINDOW
     if (WindowAvailable()) return RunMainWindow(cmd, EngineEnvironment(cmd), [&folder] { folder.Remove(); }, &guard);
 #else
     (void)guard;
 #endif
     if (cmd.InstallType() != citNone) RunHeadless(cmd, folder);
-#ifdef VX_HAVE_UI
+#ifdef VX_HAVE_WINDOW
     std::fprintf(stderr,
                  "OrlaDesk: no display is available for the installer window.\n"
                  "Run it on a desktop, or unattended with /install [name] or /update [name] (see /?).\n");

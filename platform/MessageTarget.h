@@ -9,19 +9,9 @@ public:
     virtual ~IMessageTarget() = default;
     virtual void Post(TMessage msg) = 0;
 
-    void Post(uint32_t message, uint64_t wParam = 0, int64_t lParam = 0) {
-        TMessage m;
-        m.message = message;
-        m.wParam = wParam;
-        m.lParam = lParam;
-        Post(std::move(m));
-    }
+    void Post(uint32_t message, uint64_t wParam = 0, int64_t lParam = 0) { Post(MakeMessage(message, wParam, lParam)); }
     void PostText(uint32_t message, std::string text, uint64_t wParam = 0) {
-        TMessage m;
-        m.message = message;
-        m.wParam = wParam;
-        m.text = std::move(text);
-        Post(std::move(m));
+        Post(MakeMessage(message, wParam, 0, std::move(text)));
     }
     void PostQuit() { Post(WM_QUIT); }
 };

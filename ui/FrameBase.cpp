@@ -10,6 +10,7 @@
 #include "ui/LookConstants.h"
 #include "ui/PictureBox.h"
 #include "ui/ScreenText.h"
+#include "wizard/FrameLayout.h"
 #include "wizard/WizardTexts.h"
 
 TFrameBase::TFrameBase(IFrameHost& host, QWidget* parent)
@@ -29,11 +30,7 @@ void TFrameBase::HandleMessage(const TMessage&) {}
 void TFrameBase::Attach() {}
 
 void TFrameBase::Go(TWizardButton button, const std::string& text) {
-    const TWizardStep step = TWizardNavigation::OnButton(button, m_Host.Facts(), text);
-    if (step.nNextFrame != TWizardStep::nStay) m_Host.SetVisibleFrame(step.nNextFrame);
-    for (const TWizardRequest& request : step.lstRequests) m_Host.PostRequest(request.message, request.text);
-    if (!step.strOpenAddress.empty()) m_Host.OpenAddress(step.strOpenAddress);
-    if (step.bQuit) m_Host.Quit();
+    m_Host.Wizard().Go(button, text);
 }
 
 QColor TFrameBase::BackgroundPixel(QPoint point) const {
@@ -115,8 +112,11 @@ void TFrameBase::FitHeight(QLabel* label, int minimumHeight) {
 
 void TFrameBase::LayoutLogo(TPictureBox* logo, TPictureBox* lines) const {
     logo->FitPicture();
-    logo->move((width() - logo->width()) / 2, 56 - logo->height() / 2);
-    lines->move((width() - logo->width()) / 2, logo->y() + logo->height() / 2 - lines->height() / 2);
+    TRect logoPlace{logo->x(), logo->y(), logo->width(), logo->height()};
+    TRect linesPlace{lines->x(), lines->y(), lines->width(), lines->height()};
+    TFrameLayout::PlaceLogo(logoPlace, linesPlace, width());
+    logo->move(logoPlace.x, logoPlace.y);
+    lines->move(linesPlace.x, linesPlace.y);
 }
 
 void TFrameBase::Restack(std::initializer_list<QWidget*> widgets) {

@@ -33,7 +33,7 @@ public:
 
 protected:
     IFrameHost& Host() const { return m_Host; }
-    // Carries out what TWizardNavigation decides for one of the frame's buttons.
+    // Hands one of the frame's buttons to the window logic, which decides.
     void Go(TWizardButton button, const std::string& text = {});
     // A press with the left button on one of these (or on the bare background)
     // moves the window.

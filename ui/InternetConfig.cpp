@@ -123,7 +123,7 @@ void TInternetConfig::SelectChoice(TProxyChoice choice) {
     RadioNoProxyClick();
 }
 
-TInternetConfig::TProxyChoice TInternetConfig::Choice() const {
+TProxyChoice TInternetConfig::Choice() const {
     if (RadioProxyIE->isChecked()) return pcBrowser;
     if (RadioProxyConfig->isChecked()) return pcManual;
     if (RadioProxySOCKSConfig->isChecked()) return pcSocks;
@@ -131,40 +131,24 @@ TInternetConfig::TProxyChoice TInternetConfig::Choice() const {
 }
 
 void TInternetConfig::RadioNoProxyClick() {
-    const TProxyChoice choice = Choice();
-    SetEnabled({lblEndProxy, EdtProxyIP, lblPortProxy, EdtProxyPort}, choice == pcManual);
-    SetEnabled({lblEndSocks, EdtProxySOCKs, lblPortSocks, EdtSOCKsPort}, choice == pcSocks);
-    chkAutenticacao->setEnabled(choice != pcNone);
-    ChkAutenticacaoClick();
+    const TProxyEnabling enabling = ProxyEnabling(Choice(), chkAutenticacao->isChecked());
+    SetEnabled({lblEndProxy, EdtProxyIP, lblPortProxy, EdtProxyPort}, enabling.bProxyBoxes);
+    SetEnabled({lblEndSocks, EdtProxySOCKs, lblPortSocks, EdtSOCKsPort}, enabling.bSocksBoxes);
+    chkAutenticacao->setEnabled(enabling.bAuthenticate);
+    SetEnabled({lblUserName, edtUserName, lblSenha, edtSenha}, enabling.bCredentials);
 }
 
-void TInternetConfig::ChkAutenticacaoClick() {
-    SetEnabled({lblUserName, edtUserName, lblSenha, edtSenha},
-               chkAutenticacao->isEnabled() && chkAutenticacao->isChecked());
-}
+void TInternetConfig::ChkAutenticacaoClick() { RadioNoProxyClick(); }
 
 TProxySettings TInternetConfig::ChosenSettings(
     const std::function<bool(std::string&, std::string&)>& systemProxy) const {
-    TProxySettings settings;
-    switch (Choice()) {
-        case pcBrowser:
-            settings = SystemProxySettings(systemProxy);
-            break;
-        case pcManual:
-            settings.FHost = Utf8(EdtProxyIP->text());
-            settings.FPort = ProxyPortFromText(Utf8(EdtProxyPort->text()));
-            break;
-        case pcSocks:
-            settings.FHost = Utf8(EdtProxySOCKs->text());
-            settings.FPort = ProxyPortFromText(Utf8(EdtSOCKsPort->text()));
-            settings.FScheme = "socks5";
-            break;
-        case pcNone:
-            break;
-    }
-    if (chkAutenticacao->isEnabled() && chkAutenticacao->isChecked()) {
-        settings.FUserName = Utf8(edtUserName->text());
-        settings.FPassword = Utf8(edtSenha->text());
-    }
-    return settings;
+    TProxyEntries entries;
+    entries.strProxyHost = Utf8(EdtProxyIP->text());
+    entries.strProxyPort = Utf8(EdtProxyPort->text());
+    entries.strSocksHost = Utf8(EdtProxySOCKs->text());
+    entries.strSocksPort = Utf8(EdtSOCKsPort->text());
+    entries.bAuthenticate = chkAutenticacao->isChecked();
+    entries.strUserName = Utf8(edtUserName->text());
+    entries.strPassword = Utf8(edtSenha->text());
+    return ChosenProxySettings(Choice(), entries, systemProxy);
 }

@@ -9,7 +9,7 @@
 #include <functional>
 #include <string>
 
-#include "service/ProxySettings.h"
+#include "wizard/ProxyChoice.h"
 
 // The Internet settings dialog: no proxy, the browser's (the environment's)
 // proxy, an HTTP proxy, or a SOCKS proxy, with optional credentials. Created
@@ -18,16 +18,14 @@
 class TInternetConfig : public QDialog {
     Q_OBJECT
 public:
-    enum TProxyChoice { pcNone, pcBrowser, pcManual, pcSocks };
+    using enum TProxyChoice;
 
     explicit TInternetConfig(QWidget* parent);
 
     // Checks a choice and applies the enabling rule for it.
     void SelectChoice(TProxyChoice choice);
     TProxyChoice Choice() const;
-    // The settings the checked choice stands for. The browser choice asks the
-    // system again through `systemProxy`. The SOCKS choice records the scheme
-    // "socks5" so that every client speaks SOCKS to that proxy.
+    // The settings the checked choice stands for (ChosenProxySettings).
     TProxySettings ChosenSettings(const std::function<bool(std::string&, std::string&)>& systemProxy) const;
 
     QRadioButton* RadioNoProxy;

@@ -45,12 +45,22 @@ void FillDefaults(TSetupFormServices& s) {
     if (!s.fnQuit) s.fnQuit = [] { QCoreApplication::exit(GetExitCode()); };
 }
 
+// The frames take their data as the engine's messages; the window logic hands
+// it over already sorted out.
+TMessage FrameMessage(uint32_t number, const std::string& text = {}, const std::string& text2 = {}) {
+    TMessage msg;
+    msg.message = number;
+    msg.text = text;
+    msg.text2 = text2;
+    return msg;
+}
+
 }  // namespace
 
 TSetupForm::TSetupForm(const TCommandLine& commandLine, TSetupFormServices services)
     : QWidget(nullptr, Qt::FramelessWindowHint | Qt::Window),
       m_Services(std::move(services)),
-      m_CommandLine(commandLine) {
+      m_Wizard(*this, commandLine) {
     FillDefaults(m_Services);
     setObjectName(QStringLiteral("TSetupForm"));
     setFixedSize(look::nFrameWidth, look::nFrameHeight);
@@ -73,11 +83,8 @@ bool TSetupForm::FormCreate() {
         SetExitCode(ecUnexpected);
         return false;
     }
-    m_CmdInstall = m_CommandLine.InstallType();
-    m_strCmdName = m_CommandLine.Name();
-    m_bHasInstallerUpdate = false;
     CreateFrames();
-    SetVisibleFrame(nNoFrame);
+    ShowFrame(nNoFrame);
     AttachFrames();
     m_InternetConfig = new TInternetConfig(this);
     qApp->installEventFilter(this);
@@ -111,24 +118,14 @@ void TSetupForm::AttachFrames() {
     for (const TWizardFrame& row : TWizardFrames::lstFrames) {
         TFrameBase* frame = m_Frames[row.index];
         frame->Attach();
-        if (!TWizardFrames::ShowsCloseButton(row.index, m_CmdInstall)) frame->CloseButton()->hide();
+        if (!TWizardFrames::ShowsCloseButton(row.index, m_Wizard.CmdInstall())) frame->CloseButton()->hide();
     }
 }
 
 void TSetupForm::StartEngine() {
-    m_InstallerThread = m_Services.fnCreateEngine(*this);
-    m_InstallerThread->Start();
-    m_InstallerThread->WaitStart();
-    QCoreApplication::processEvents();
-
     const TProxySettings proxy = SystemProxySettings(m_Services.fnSystemProxy);
     m_InternetConfig->SelectChoice(proxy.FHost.empty() ? TInternetConfig::pcNone : TInternetConfig::pcBrowser);
-    m_InstallList.SetInstalls({});
-
-    m_InstallerThread->SetUnnatendedValues(m_strCmdName, m_CmdInstall);
-    m_InstallerThread->SetProxyConfig(proxy);
-    m_InstallerThread->VerifyPreviousInstall();
-    if (m_CmdInstall == citNone) m_InstallerThread->VerifyInstallerHasUpdate();
+    m_Wizard.StartEngine(m_Services.fnCreateEngine(*this), proxy, [] { QCoreApplication::processEvents(); });
 }
 
 TFrameBase* TSetupForm::Frame(int index) const {
@@ -144,7 +141,7 @@ int TSetupForm::VisibleFrame() const {
 
 // Every showing re-applies the frame's texts, so a frame shown again starts
 // from its language texts.
-void TSetupForm::SetVisibleFrame(int index) {
+void TSetupForm::ShowFrame(int index) {
     for (TFrameBase* frame : m_Frames)
         if (frame) frame->hide();
     if (TFrameBase* frame = Frame(index)) {
@@ -160,73 +157,29 @@ void TSetupForm::Post(TMessage msg) {
     QCoreApplication::postEvent(this, new TPostedMessageEvent(std::move(msg)));
 }
 
-void TSetupForm::PostRequest(uint32_t message, std::string text) {
-    TMessage msg;
-    msg.message = message;
-    msg.text = std::move(text);
-    m_InstallerThread->PostThreadMessage(std::move(msg));
-}
-
 void TSetupForm::customEvent(QEvent* event) {
     if (event->type() != TPostedMessageEvent::EventType()) return QWidget::customEvent(event);
-    HandleMessage(static_cast<TPostedMessageEvent*>(event)->Message());
+    m_Wizard.HandleMessage(static_cast<TPostedMessageEvent*>(event)->Message());
 }
 
-void TSetupForm::HandleMessage(TMessage& msg) {
-    switch (msg.message) {
-        case WM_SET_INSTALL_LIST:
-            return SetInstallList(msg);
-        case WM_SET_INSTALLER_HAS_UPDATE:
-            m_bHasInstallerUpdate = true;
-            return;
-        case WM_CHANGE_VISIBLE_FRAME:
-            return ChangeVisibleFrame(msg);
-        case WM_SET_PROGRESS:
-        case WM_SET_PROGRESS_MSG:
-            return m_FrameProgress->HandleMessage(msg);
-        case WM_SET_RETRY_MSG:
-            return m_FrameRetry->HandleMessage(msg);
-        case WM_SET_ABORT_MSG:
-            return m_FrameAborted->HandleMessage(msg);
-        case WM_SET_ERROR_MESSAGE:
-            m_strErrorMessage = msg.text;
-            return;
-        case WM_SETUP_STATUS:
-            if (msg.wParam == nSetupStatusRegistrationFailed) RegistrationFailed(msg);
-            return;
-        case WM_RAISE_RUNNING_WINDOW:
-            return RaiseWindow();
-        case WM_QUIT:
-            m_bRunEnded = true;
-            return Quit();
-        default:
-            return;
-    }
+void TSetupForm::ReportProgress(int64_t done, int64_t total) {
+    TMessage msg = FrameMessage(WM_SET_PROGRESS);
+    msg.wParam = static_cast<uint64_t>(done);
+    msg.lParam = total;
+    m_FrameProgress->HandleMessage(msg);
 }
 
-void TSetupForm::SetInstallList(TMessage& msg) {
-    std::vector<std::string> installs;
-    if (auto* list = std::any_cast<std::vector<std::string>>(&msg.payload)) installs = std::move(*list);
-    m_InstallList.SetInstalls(std::move(installs));
-    m_FrameSelectInstall->UpdateInsallList();
+void TSetupForm::SetStatusText(const std::string& text) { m_FrameProgress->SetStatusText(text); }
+
+void TSetupForm::SetRetryText(const std::string& text) {
+    m_FrameRetry->HandleMessage(FrameMessage(WM_SET_RETRY_MSG, text));
 }
 
-void TSetupForm::ChangeVisibleFrame(const TMessage& msg) {
-    const int index = TWizardFrames::FromMessage(msg.wParam);
-    SetVisibleFrame(index);
-    if (index == fiProgress && !msg.text.empty()) m_FrameProgress->SetStatusText(msg.text);
+void TSetupForm::SetAbortTexts(const std::string& text, const std::string& identifier) {
+    m_FrameAborted->HandleMessage(FrameMessage(WM_SET_ABORT_MSG, text, identifier));
 }
 
-// The registration of a finished installation failed: the installation cannot
-// be used, so the user gets the aborted frame with the support code.
-void TSetupForm::RegistrationFailed(const TMessage&) {
-    TMessage abort;
-    abort.message = WM_SET_ABORT_MSG;
-    abort.text = TWizardNavigation::RegistrationFailureText(m_strErrorMessage);
-    abort.text2 = m_InstallerThread->Identifier();
-    m_FrameAborted->HandleMessage(abort);
-    SetVisibleFrame(fiAborted);
-}
+void TSetupForm::InstallListChanged() { m_FrameSelectInstall->UpdateInsallList(); }
 
 void TSetupForm::RaiseWindow() {
     if (isMinimized()) showNormal();
@@ -237,35 +190,25 @@ void TSetupForm::RaiseWindow() {
 
 void TSetupForm::ConfigInternet() {
     if (m_Services.fnExecDialog(*m_InternetConfig) != QDialog::Accepted) return;
-    m_InstallerThread->SetProxyConfig(m_InternetConfig->ChosenSettings(m_Services.fnSystemProxy));
+    m_Wizard.SetProxyConfig(m_InternetConfig->ChosenSettings(m_Services.fnSystemProxy));
 }
 
 void TSetupForm::RequestClose() { close(); }
 
-bool TSetupForm::FormCloseQuery() {
-    if (!TWizardFrames::AsksBeforeClosing(VisibleFrame())) return true;
-    const TMessageBoxText question = CloseQuestion(GetLanguage());
-    if (!m_Services.prompts->AskYesNo(this, question.strCaption, question.strText)) return false;
-    if (m_InstallerThread && m_InstallerThread->IsNewInstall()) m_InstallerThread->UndoInstall();
-    if (TWizardNavigation::CancelledRunFails(m_CmdInstall, m_bRunEnded, GetExitCode())) SetExitCode(ecUnexpected);
-    return true;
+bool TSetupForm::AskYesNo(const TMessageBoxText& question) {
+    return m_Services.prompts->AskYesNo(this, question.strCaption, question.strText);
 }
 
 void TSetupForm::closeEvent(QCloseEvent* event) {
     if (m_bClosing) return event->accept();
-    if (!FormCloseQuery()) return event->ignore();
+    if (!m_Wizard.CloseQuery()) return event->ignore();
     m_bClosing = true;
     event->accept();
     hide();
-    Quit();
+    m_Wizard.Quit();
 }
 
-void TSetupForm::Quit() {
-    if (m_InstallerThread &&
-        TWizardNavigation::QuitUndoesInstall(m_CmdInstall, GetExitCode(), m_InstallerThread->IsNewInstall()))
-        m_InstallerThread->UndoInstall();
-    m_Services.fnQuit();
-}
+void TSetupForm::EndLoop() { m_Services.fnQuit(); }
 
 void TSetupForm::OpenAddress(const std::string& address) { m_Services.fnShellOpen(address); }
 

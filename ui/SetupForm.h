@@ -13,6 +13,8 @@
 #include "ui/FrameHost.h"
 #include "ui/Pictures.h"
 #include "ui/UserPrompts.h"
+#include "wizard/WizardView.h"
+#include "wizard/WizardWindow.h"
 
 class TFrameBase;
 class TFrameCloseVantix;
@@ -26,10 +28,6 @@ class TFrameAborted;
 class TFrameSelectInstall;
 class TFrameUpdateInstaller;
 class TInternetConfig;
-
-// A window-only message: a second copy of the installer asked the running one
-// to come to the front.
-inline constexpr uint32_t WM_RAISE_RUNNING_WINDOW = 0x8001;
 
 // What the main window needs from the outside world, replaceable in tests.
 struct TSetupFormServices {
@@ -45,14 +43,13 @@ struct TSetupFormServices {
 };
 
 // The installer's main window: a borderless 600 x 250 panel hosting the frames
-// of TWizardFrames, of which at most one is visible. It owns the installer engine,
-// hands it the command-line mode, the proxy settings and the first requests, and
-// then reacts to the messages the engine posts: each shows a frame or feeds a
-// frame with data.
+// of TWizardFrames, of which at most one is visible. What it shows and when is
+// decided by its window logic (TWizardWindow), which owns the engine; this
+// class draws: the frames, the dialogs, the Qt events.
 //
 // Threads: Post may be called from any thread (it posts a Qt event to the
 // window); everything else runs on the window's thread.
-class TSetupForm : public QWidget, public IMessageTarget, public IFrameHost {
+class TSetupForm : public QWidget, public IMessageTarget, public IFrameHost, public IWizardView {
     Q_OBJECT
 public:
     TSetupForm(const TCommandLine& commandLine, TSetupFormServices services);
@@ -67,26 +64,34 @@ public:
     void Post(TMessage msg) override;
 
     // IFrameHost
-    void SetVisibleFrame(int index) override;
-    void PostRequest(uint32_t message, std::string text = {}) override;
-    bool HasInstallerUpdate() const override { return m_bHasInstallerUpdate; }
-    bool MultipleInstall() const override { return m_InstallList.MultipleInstall(); }
-    const std::vector<std::string>& OldInstalls() const override { return m_InstallList.Installs(); }
-    TInstallListModel& InstallList() override { return m_InstallList; }
-    TCmdInstallType CmdInstall() const override { return m_CmdInstall; }
+    TWizardWindow& Wizard() override { return m_Wizard; }
+    const TWizardWindow& Wizard() const override { return m_Wizard; }
     const TPictures& Pictures() const override { return m_Pictures; }
     IUserPrompts& Prompts() override { return *m_Services.prompts; }
     void ConfigInternet() override;
     void RequestClose() override;
-    void Quit() override;
-    void OpenAddress(const std::string& address) override;
     void StartWindowMove() override;
 
-    // The frame of an index of TWizardFrames, and the visible one (nNoFrame for none).
+    // IWizardView
+    void ShowFrame(int index) override;
+    int VisibleFrame() const override;
+    void ReportProgress(int64_t done, int64_t total) override;
+    void SetStatusText(const std::string& text) override;
+    void SetRetryText(const std::string& text) override;
+    void SetAbortTexts(const std::string& text, const std::string& identifier) override;
+    void InstallListChanged() override;
+    void RaiseWindow() override;
+    bool AskYesNo(const TMessageBoxText& question) override;
+    // Also the frames' (IFrameHost) links.
+    void OpenAddress(const std::string& address) override;
+    void EndLoop() override;
+
+    // The frame of an index of TWizardFrames (null for any other value).
     TFrameBase* Frame(int index) const;
-    int VisibleFrame() const;
+    // The screenshot tool's name for ShowFrame.
+    void SetVisibleFrame(int index) { ShowFrame(index); }
     TInternetConfig& InternetConfig() const { return *m_InternetConfig; }
-    const std::string& CmdName() const { return m_strCmdName; }
+    const std::string& CmdName() const { return m_Wizard.CmdName(); }
 
     TFrameCloseVantix* m_FrameCloseVantix = nullptr;
     TFrameCreateInstall* m_FrameCreateInstall = nullptr;
@@ -110,27 +115,14 @@ private:
     void CreateFrames();
     void AttachFrames();
     void StartEngine();
-    void HandleMessage(TMessage& msg);
-    void SetInstallList(TMessage& msg);
-    void ChangeVisibleFrame(const TMessage& msg);
-    void RegistrationFailed(const TMessage& msg);
-    void RaiseWindow();
-    bool FormCloseQuery();
     // Makes the frame of `index` and keeps it in its place of the table.
     template <class TFrame>
     TFrame* NewFrame(TFrameIndex index);
 
     TSetupFormServices m_Services;
-    TCommandLine m_CommandLine;
+    TWizardWindow m_Wizard;
     TPictures m_Pictures;
-    std::unique_ptr<IInstallerEngine> m_InstallerThread;
     TInternetConfig* m_InternetConfig = nullptr;
     std::array<TFrameBase*, TWizardFrames::nCount> m_Frames{};
-    TInstallListModel m_InstallList;
-    bool m_bHasInstallerUpdate = false;
-    TCmdInstallType m_CmdInstall = citNone;
-    bool m_bRunEnded = false;  // the engine asked the window to quit
-    std::string m_strCmdName;
-    std::string m_strErrorMessage;  // the text of a failed registration
     bool m_bClosing = false;
 };

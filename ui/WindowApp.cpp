@@ -13,6 +13,7 @@
 #include "ui/QtReportWindowSide.h"
 #include "ui/ReportingApplication.h"
 #include "ui/SetupForm.h"
+#include "wizard/WizardWindow.h"
 
 namespace {
 

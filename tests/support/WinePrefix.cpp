@@ -35,6 +35,13 @@ void RunOrThrow(const std::string& exe, const std::vector<std::string>& args, co
                                  std::to_string(result.exitCode) + "): " + result.err);
 }
 
+// What the program leaves running in the background keeps none of our pipes.
+void RunWithoutOutput(const std::string& exe, const std::vector<std::string>& args, const WinePrefix::Env& env) {
+    std::vector<std::string> shellArgs = {"-c", "\"$0\" \"$@\" </dev/null >/dev/null 2>&1", exe};
+    shellArgs.insert(shellArgs.end(), args.begin(), args.end());
+    RunProcess("sh", shellArgs, env, "", 120);
+}
+
 // Holds an exclusive lock on a file while it lives: two test processes must
 // not make the template at the same time.
 class TFileLock {
@@ -114,6 +121,7 @@ WinePrefix::~WinePrefix() { RunProcess(kWineServer, {"-k"}, Environment(), "", 6
 
 WinePrefix::Env WinePrefix::Environment(const Env& extra) const {
     Env env = QuietWine(m_Prefix, m_Dir / "home");
+    if (!m_strDisplay.empty()) env.emplace_back("DISPLAY", m_strDisplay);
     // Wine names the profile folder after the user.
     if (!m_strUserName.empty()) env.insert(env.end(), {{"USER", m_strUserName}, {"LOGNAME", m_strUserName}});
     env.insert(env.end(), extra.begin(), extra.end());
@@ -131,6 +139,12 @@ std::vector<std::string> WinePrefix::WineArguments(const std::string& program, c
 ProcessResult WinePrefix::Run(const std::string& program, const std::vector<std::string>& args, const Env& env,
                               int timeoutSeconds) const {
     return RunProcess(kWine, WineArguments(program, args), Environment(env), "", timeoutSeconds);
+}
+
+void WinePrefix::StartSession(const std::string& program, const std::vector<std::string>& args) const {
+    // The server goes to the background by itself; -p keeps it after its last client.
+    RunWithoutOutput(kWineServer, {"-p"}, Environment());
+    RunWithoutOutput(kWine, WineArguments(program, args), Environment());
 }
 
 fs::path WinePrefix::UnixPath(const std::string& windowsPath) const {

@@ -44,6 +44,18 @@ public:
     std::filesystem::path UnixPath(const std::string& windowsPath) const;
     std::string WindowsPath(const std::filesystem::path& unixPath) const;
 
+    // The X display every later Wine process of the prefix draws on (none by
+    // default). Wine binds a prefix's session to the display of its first
+    // process, so a test with windows sets it before running anything.
+    void SetDisplay(const std::string& display) { m_strDisplay = display; }
+
+    // Starts the prefix's Wine session for good (until the prefix goes away)
+    // by running `program` with its output thrown away. A test that keeps a
+    // Windows program running needs it: Wine's server, services and desktop
+    // outlive the run that started them, and would hold that run's output
+    // pipes open, so that waiting for its output would wait for them.
+    void StartSession(const std::string& program, const std::vector<std::string>& args = {}) const;
+
     std::filesystem::path UserFolder() const { return m_UserFolder; }
     std::filesystem::path AppData() const { return m_UserFolder / "AppData" / "Roaming"; }
     std::filesystem::path Temp() const { return m_UserFolder / "Temp"; }
@@ -59,4 +71,5 @@ private:
     std::filesystem::path m_Prefix;
     std::filesystem::path m_UserFolder;
     std::string m_strUserName;
+    std::string m_strDisplay;
 };

@@ -2,19 +2,10 @@
 #include <QtTest>
 
 #include "UiTestSupport.h"
+#include "support/SystemProxyStandIn.h"
 #include "ui/HelpForm.h"
 #include "ui/InternetConfig.h"
 #include "ui/ScreenText.h"
-
-namespace {
-std::function<bool(std::string&, std::string&)> SystemProxy(std::string host, std::string port) {
-    return [host, port](std::string& h, std::string& p) {
-        h = host;
-        p = port;
-        return !host.empty() && !port.empty();
-    };
-}
-}  // namespace
 
 class DialogsTest : public QObject {
     Q_OBJECT
@@ -93,7 +84,7 @@ private slots:
         dialog.edtSenha->setText("s3cret");
 
         dialog.SelectChoice(TInternetConfig::pcManual);
-        TProxySettings s = dialog.ChosenSettings(SystemProxy("", ""));
+        TProxySettings s = dialog.ChosenSettings(SystemProxyAnswering("", ""));
         QCOMPARE(s.FHost, std::string(" proxy.lan"));  // taken as typed
         QCOMPARE(s.FPort, 3128);
         QCOMPARE(s.FScheme, std::string());
@@ -101,7 +92,7 @@ private slots:
 
         dialog.SelectChoice(TInternetConfig::pcSocks);
         dialog.chkAutenticacao->setChecked(true);
-        s = dialog.ChosenSettings(SystemProxy("", ""));
+        s = dialog.ChosenSettings(SystemProxyAnswering("", ""));
         QCOMPARE(s.FHost, std::string("socks.lan"));
         QCOMPARE(s.FPort, 0);
         QCOMPARE(s.FScheme, std::string("socks5"));
@@ -109,14 +100,14 @@ private slots:
         QCOMPARE(s.FPassword, std::string("s3cret"));
 
         dialog.SelectChoice(TInternetConfig::pcBrowser);
-        s = dialog.ChosenSettings(SystemProxy("http=cache", "80;https=cache:443"));
+        s = dialog.ChosenSettings(SystemProxyAnswering("http=cache", "80;https=cache:443"));
         QCOMPARE(s.FHost, std::string("http=cache"));
         QCOMPARE(s.FPort, 0);
-        s = dialog.ChosenSettings(SystemProxy("cache", "8080"));
+        s = dialog.ChosenSettings(SystemProxyAnswering("cache", "8080"));
         QCOMPARE(s.FPort, 8080);
 
         dialog.SelectChoice(TInternetConfig::pcNone);  // authentication is disabled with it
-        s = dialog.ChosenSettings(SystemProxy("cache", "8080"));
+        s = dialog.ChosenSettings(SystemProxyAnswering("cache", "8080"));
         QCOMPARE(s.FHost, std::string());
         QCOMPARE(s.FUserName, std::string());
         QCOMPARE(s.FPassword, std::string());

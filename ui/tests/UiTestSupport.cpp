@@ -4,26 +4,6 @@
 
 #include "base/MessageIds.h"
 
-std::vector<uint32_t> TEngineLog::PostedNumbers() const {
-    std::vector<uint32_t> numbers;
-    for (const TMessage& msg : lstPosted) numbers.push_back(msg.message);
-    return numbers;
-}
-
-void TRecordingEngine::SetUnnatendedValues(const std::string& name, TCmdInstallType type) {
-    m_Log->lstCalls.push_back("SetUnnatendedValues " + name + " " + std::to_string(type));
-}
-
-void TRecordingEngine::SetProxyConfig(const TProxySettings& proxy) {
-    m_Log->lstCalls.push_back("SetProxyConfig " + proxy.FHost + ":" + std::to_string(proxy.FPort) + " " +
-                              proxy.FScheme + " " + proxy.FUserName + " " + proxy.FPassword);
-}
-
-void TRecordingEngine::PostThreadMessage(TMessage msg) {
-    m_Log->lstCalls.push_back("Post " + MessageName(msg.message));
-    m_Log->lstPosted.push_back(std::move(msg));
-}
-
 void ResetNameFrameTexts() {
     txtNamePlaceholder = FrameText(TFrameTextKey::NamePlaceholder, lngPortuguese);
     txtFillName = FrameText(TFrameTextKey::FillName, lngPortuguese);
@@ -74,18 +54,11 @@ void TWindowFixture::Deliver(TMessage msg) {
 }
 
 void TWindowFixture::Deliver(uint32_t message, uint64_t wParam, int64_t lParam, std::string text, std::string text2) {
-    TMessage msg;
-    msg.message = message;
-    msg.wParam = wParam;
-    msg.lParam = lParam;
-    msg.text = std::move(text);
-    msg.text2 = std::move(text2);
-    Deliver(std::move(msg));
+    Deliver(MakeMessage(message, wParam, lParam, std::move(text), std::move(text2)));
 }
 
 void TWindowFixture::DeliverInstallList(std::vector<std::string> keys) {
-    TMessage msg;
-    msg.message = WM_SET_INSTALL_LIST;
+    TMessage msg = MakeMessage(WM_SET_INSTALL_LIST);
     msg.payload = std::move(keys);
     Deliver(std::move(msg));
 }

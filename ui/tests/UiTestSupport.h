@@ -1,7 +1,7 @@
 #pragma once
-// Doubles and a fixture for the window's tests: an engine that records what the
-// window asks of it, message boxes that answer from a script, and a main window
-// built with them on the offscreen platform.
+// Doubles and a fixture for the window's tests: message boxes that answer from
+// a script, and a main window built with them and the recording engine on the
+// offscreen platform.
 #include <QObject>
 #include <functional>
 #include <memory>
@@ -9,6 +9,7 @@
 #include <vector>
 
 #include "base/Texts.h"
+#include "support/RecordingEngine.h"
 #include "ui/SetupForm.h"
 
 // Test classes register themselves; main runs them all.
@@ -18,31 +19,6 @@ void RegisterUiTest(std::function<std::unique_ptr<QObject>()> factory);
         RegisterUiTest([] { return std::unique_ptr<QObject>(new Class); });                             \
         return true;                                                                                     \
     }()
-
-struct TEngineLog {
-    std::vector<std::string> lstCalls;  // "Start", "SetProxyConfig host:port scheme", "Post WM_...", ...
-    std::vector<TMessage> lstPosted;    // the requests posted to the thread, in order
-    bool bNewInstall = true;
-    std::vector<uint32_t> PostedNumbers() const;
-};
-
-class TRecordingEngine : public IInstallerEngine {
-public:
-    explicit TRecordingEngine(std::shared_ptr<TEngineLog> log) : m_Log(std::move(log)) {}
-    void Start() override { m_Log->lstCalls.push_back("Start"); }
-    void WaitStart() const override { m_Log->lstCalls.push_back("WaitStart"); }
-    void SetUnnatendedValues(const std::string& name, TCmdInstallType type) override;
-    void SetProxyConfig(const TProxySettings& proxy) override;
-    void VerifyPreviousInstall() override { m_Log->lstCalls.push_back("VerifyPreviousInstall"); }
-    void VerifyInstallerHasUpdate() override { m_Log->lstCalls.push_back("VerifyInstallerHasUpdate"); }
-    void PostThreadMessage(TMessage msg) override;
-    bool IsNewInstall() const override { return m_Log->bNewInstall; }
-    void UndoInstall() override { m_Log->lstCalls.push_back("UndoInstall"); }
-    std::string Identifier() const override { return "0011AABB_01-02-03-04"; }
-
-private:
-    std::shared_ptr<TEngineLog> m_Log;
-};
 
 class TScriptedPrompts : public IUserPrompts {
 public:
