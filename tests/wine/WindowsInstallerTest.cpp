@@ -13,7 +13,7 @@ namespace e2e {
 namespace {
 
 TEST_F(WindowsInstaller, InstallsNamedInstallsAndUpdatesKeepingTheUsersData) {
-    PublishAndServe();
+    ASSERT_NO_FATAL_FAILURE(PublishAndServe());
     ProcessResult install = Run({"/install"});
     ASSERT_EQ(install.exitCode, 0) << Describe(install);
     ExpectDefaultInstallation();
@@ -43,7 +43,7 @@ TEST_F(WindowsInstaller, InstallsNamedInstallsAndUpdatesKeepingTheUsersData) {
 }
 
 TEST_F(WindowsInstaller, AnUpdateWhileTheProductRunsEndsWithThreeAndChangesNothing) {
-    PublishAndServe();
+    ASSERT_NO_FATAL_FAILURE(PublishAndServe());
     ProcessResult install = Run({"/install"});
     ASSERT_EQ(install.exitCode, 0) << Describe(install);
     const fs::path exe = InstallFolder() / "vantixchart.exe";
@@ -136,7 +136,7 @@ TEST_F(WindowsInstaller, ASignedReleaseInstallsOverTlsAndAChangedPackageIsRefuse
 TEST_F(WindowsInstaller, AUserFolderWithLettersOutsideAsciiIsInstalledInto) {
     wine = std::make_unique<WinePrefix>("João");
     ASSERT_EQ(wine->UserFolder().filename().string(), "João");
-    PublishAndServe();
+    ASSERT_NO_FATAL_FAILURE(PublishAndServe());
     ProcessResult install = Run({"/install"});
     ASSERT_EQ(install.exitCode, 0) << Describe(install);
     EXPECT_EQ(ReadTree(InstallFolder()), product);

@@ -105,5 +105,18 @@ TEST_F(WindowsWindow, InstallClickedInTheWindowInstallsAndTheCloseButtonEndsTheP
     EXPECT_EQ(window.Stop(), 0) << window.StderrText();
 }
 
+// On a desktop an unattended run shows the window, as the Qt build does with a
+// display, and ends by itself with its code; the terminal's progress lines
+// belong to runs without a desktop.
+TEST_F(WindowsWindow, UnattendedInstallOnADesktopRunsInTheWindowAndEndsByItself) {
+    ASSERT_NO_FATAL_FAILURE(PublishAndServe());
+    const ProcessResult install = Run({"/install"});
+    ASSERT_EQ(install.exitCode, 0) << Describe(install);
+    ExpectDefaultInstallation();
+    EXPECT_EQ(install.out, "") << "the run went to the terminal instead of the window";
+    const ProcessResult again = Run({"/install"});
+    EXPECT_EQ(again.exitCode, 1) << "an installation of that name exists: " << Describe(again);
+}
+
 }  // namespace
 }  // namespace e2e
