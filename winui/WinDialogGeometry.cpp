@@ -7,19 +7,18 @@ int WindowDpi(HWND window) {
     return dpi ? static_cast<int>(dpi) : 96;
 }
 
-int Scaled(int length, int dpi) { return MulDiv(length, dpi, 96); }
-
 // The frame is taken as the window has it now rather than computed for `dpi`:
 // Windows draws it at the resolution it gives the window, which is `dpi` for a
 // program aware of each monitor's and stays 96 for one that is not.
 void SetClientSize(HWND window, int width, int height, int dpi) {
+    const TDpiScale scale{dpi};
     RECT outer{};
     RECT client{};
     GetWindowRect(window, &outer);
     GetClientRect(window, &client);
     const int frameWidth = outer.right - outer.left - client.right;
     const int frameHeight = outer.bottom - outer.top - client.bottom;
-    SetWindowPos(window, nullptr, 0, 0, Scaled(width, dpi) + frameWidth, Scaled(height, dpi) + frameHeight,
+    SetWindowPos(window, nullptr, 0, 0, scale(width) + frameWidth, scale(height) + frameHeight,
                  SWP_NOMOVE | SWP_NOZORDER | SWP_NOACTIVATE);
 }
 

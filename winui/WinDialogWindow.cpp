@@ -3,28 +3,32 @@
 #include <stdexcept>
 
 #include "winui/WinFonts.h"
+#include "winui/WindowClass.h"
 
 TWinDialogWindow::~TWinDialogWindow() {
     if (m_hWnd) DestroyWindow(m_hWnd);
 }
 
-void TWinDialogWindow::CreateDialogWindow(HINSTANCE instance, const wchar_t* className, const std::wstring& caption,
-                                          DWORD style, DWORD exStyle, int width, int height) {
+void TWinDialogWindow::CreateDialogWindow(const wchar_t* className, const std::wstring& caption, DWORD style,
+                                          DWORD exStyle, int width, int height) {
     TWinFonts::LoadStandIns();
-    WNDCLASSEXW windowClass{};
-    windowClass.cbSize = sizeof(windowClass);
-    if (!GetClassInfoExW(instance, className, &windowClass)) {
-        windowClass.lpfnWndProc = WindowProc;
-        windowClass.cbWndExtra = DLGWINDOWEXTRA;
-        windowClass.hInstance = instance;
-        windowClass.hCursor = LoadCursorW(nullptr, IDC_ARROW);
-        windowClass.hbrBackground = reinterpret_cast<HBRUSH>(COLOR_BTNFACE + 1);
-        windowClass.lpszClassName = className;
-        if (!RegisterClassExW(&windowClass)) throw std::runtime_error("a dialog window class");
-    }
+    RegisterWindowClassOnce(className, WindowProc, LoadCursorW(nullptr, IDC_ARROW),
+                            reinterpret_cast<HBRUSH>(COLOR_BTNFACE + 1), nullptr, DLGWINDOWEXTRA);
     m_hWnd = CreateWindowExW(exStyle, className, caption.c_str(), style, CW_USEDEFAULT, CW_USEDEFAULT, width, height,
-                             nullptr, nullptr, instance, this);
+                             nullptr, nullptr, GetModuleHandleW(nullptr), this);
     if (!m_hWnd) throw std::runtime_error("a dialog window");
+}
+
+std::optional<int> TWinDialogWindow::RunMessagesUntil(const std::function<bool()>& done) {
+    MSG message{};
+    while (!done()) {
+        if (GetMessageW(&message, nullptr, 0, 0) <= 0) return static_cast<int>(message.wParam);
+        if (!IsDialogMessageW(m_hWnd, &message)) {
+            TranslateMessage(&message);
+            DispatchMessageW(&message);
+        }
+    }
+    return std::nullopt;
 }
 
 LRESULT CALLBACK TWinDialogWindow::WindowProc(HWND hWnd, UINT message, WPARAM wParam, LPARAM lParam) {

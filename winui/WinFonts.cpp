@@ -60,12 +60,12 @@ const wchar_t* TWinFonts::Family(const char* face, int& weight) {
     return kStandInFamily;
 }
 
-HFONT TWinFonts::Create(const char* face, int pixelHeight, bool bold, bool underline, int dpi) {
+HFONT TWinFonts::Create(const TFontRequest& font, int dpi) {
     int weight = FW_NORMAL;
-    const wchar_t* family = Family(face, weight);
-    if (bold) weight = FW_BOLD;
-    return CreateFontW(-MulDiv(pixelHeight, dpi, 96), 0, 0, 0, weight, FALSE, underline ? TRUE : FALSE, FALSE,
-                       DEFAULT_CHARSET, OUT_TT_PRECIS, CLIP_DEFAULT_PRECIS, CLEARTYPE_QUALITY,
+    const wchar_t* family = Family(font.face, weight);
+    if (font.bBold) weight = FW_BOLD;
+    return CreateFontW(-MulDiv(font.nPixelHeight, dpi, 96), 0, 0, 0, weight, FALSE, font.bUnderline ? TRUE : FALSE,
+                       FALSE, DEFAULT_CHARSET, OUT_TT_PRECIS, CLIP_DEFAULT_PRECIS, CLEARTYPE_QUALITY,
                        DEFAULT_PITCH | FF_SWISS, family);
 }
 

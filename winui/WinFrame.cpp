@@ -63,14 +63,14 @@ void TWinFrame::Remove(const TWinChild* control) {
     std::erase_if(m_lstChildren, [control](const auto& child) { return child.get() == control; });
 }
 
-TWinLabel* TWinFrame::NewLabel(std::string name, const TFontSpec& font, const TRect& rect, TLabelAlign align,
+TWinLabel* TWinFrame::NewLabel(std::string name, const TFontRequest& font, const TRect& rect, TLabelAlign align,
                                bool wordWrap, bool dragsWindow) {
     TWinLabel* label = Add<TWinLabel>(std::move(name), rect, font, look::rgbTextColor, align, wordWrap);
     label->SetDragsWindow(dragsWindow);
     return label;
 }
 
-TWinLabel* TWinFrame::NewLink(std::string name, const TFontSpec& font, int x, int y, TRgb colour) {
+TWinLabel* TWinFrame::NewLink(std::string name, const TFontRequest& font, int x, int y, TRgb colour) {
     TWinLabel* link = Add<TWinLabel>(std::move(name), TRect{x, y, 0, 0}, font, colour);
     link->SetLink(true);
     return link;
@@ -107,7 +107,7 @@ TWinLabel* TWinFrame::NewConfigInternetLink(TFrameTextKey key) {
 
 TWinNative* TWinFrame::NewEdit(std::string name, const TRect& rect, DWORD style) {
     return Add<TWinNative>(std::move(name), rect, L"EDIT", WS_BORDER | WS_TABSTOP | ES_AUTOHSCROLL | style,
-                           TFontSpec{"Segoe UI", 11});
+                           TFontRequest{"Segoe UI", 11});
 }
 
 bool TWinFrame::ShouldSet(TFrameTextKey key) { return TWizardTexts::WrittenOnShowing(key, GetLanguage()); }

@@ -75,9 +75,9 @@ protected:
         return raw;
     }
     void Remove(const TWinChild* control);
-    TWinLabel* NewLabel(std::string name, const TFontSpec& font, const TRect& rect,
+    TWinLabel* NewLabel(std::string name, const TFontRequest& font, const TRect& rect,
                         TLabelAlign align = TLabelAlign::HCenter, bool wordWrap = false, bool dragsWindow = true);
-    TWinLabel* NewLink(std::string name, const TFontSpec& font, int x, int y, TRgb colour);
+    TWinLabel* NewLink(std::string name, const TFontRequest& font, int x, int y, TRgb colour);
     TWinGradientButton* NewButton(std::string name, const TRect& rect, bool bold = true);
     // A picture sized to itself when `rect` has no size.
     TPictureItem* NewPicture(std::string name, const TPicture& picture, const TRect& rect);

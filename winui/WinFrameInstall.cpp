@@ -7,8 +7,8 @@
 
 namespace {
 
-constexpr TFontSpec kSentenceFont{"Segoe UI", 12};
-constexpr TFontSpec kLinkFont{"Segoe UI", 12, true};
+constexpr TFontRequest kSentenceFont{"Segoe UI", 12};
+constexpr TFontRequest kLinkFont{"Segoe UI", 12, true};
 
 }  // namespace
 

@@ -37,7 +37,7 @@ void TWinFrameSelectInstall::ClearChoices() {
 void TWinFrameSelectInstall::AddChoice(int index, const std::string& key, int top) {
     const std::string number = std::to_string(index);
     TWinNative* radio = Add<TWinNative>("radio" + number, TRect{30, top, kRadioSize, kRadioSize}, L"BUTTON",
-                                        BS_RADIOBUTTON | WS_TABSTOP, TFontSpec{"Segoe UI", 11});
+                                        BS_RADIOBUTTON | WS_TABSTOP, TFontRequest{"Segoe UI", 11});
     radio->SetOnCommand([this, index](WORD code) {
         if (code != BN_CLICKED) return;
         Logic().InstallList().Choose(index);

@@ -26,7 +26,7 @@ TWinGradientButton::TWinGradientButton(TWinFrame& frame, std::string name, const
                                        const TButtonStyle& style, bool bold)
     : TWinDrawn(frame, std::move(name), logical, L"TGradientBitBtn"),
       m_Style(style),
-      m_FontSpec{"Segoe UI Semibold", 12, bold, false} {
+      m_FontRequest{"Segoe UI Semibold", 12, bold, false} {
     ApplyDpi();
 }
 
@@ -37,8 +37,7 @@ void TWinGradientButton::SetCaption(const std::string& utf8) {
 }
 
 void TWinGradientButton::ApplyDpi() {
-    m_Font = TGdiFont(TWinFonts::Create(m_FontSpec.face, m_FontSpec.nPixelHeight, m_FontSpec.bBold, false,
-                                        Scale().nDpi));
+    m_Font = TGdiFont(TWinFonts::Create(m_FontRequest, Scale().nDpi));
     TWinDrawn::ApplyDpi();
 }
 

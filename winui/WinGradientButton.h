@@ -37,7 +37,7 @@ private:
     void PaintCaption(HDC dc, const RECT& client, const TButtonFace& face) const;
 
     TButtonStyle m_Style;
-    TFontSpec m_FontSpec;
+    TFontRequest m_FontRequest;
     TGdiFont m_Font;
     std::wstring m_strCaption;
     std::function<void()> m_fnClick;

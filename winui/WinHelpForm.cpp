@@ -75,9 +75,9 @@ DWORD ScrollBarsNeeded(HWND memo, HFONT font, const std::wstring& text) {
 
 }  // namespace
 
-TWinHelpForm::TWinHelpForm(HINSTANCE instance, const THelpText& help)
-    : m_hInstance(instance), m_strText(MemoText(help)) {
-    CreateDialogWindow(instance, kClassName, Widen(help.strTitle), nStyle, nExStyle, helpwindow::nClientWidth,
+TWinHelpForm::TWinHelpForm(const THelpText& help) : m_strText(MemoText(help)) {
+    const HINSTANCE instance = GetModuleHandleW(nullptr);
+    CreateDialogWindow(kClassName, Widen(help.strTitle), nStyle, nExStyle, helpwindow::nClientWidth,
                        helpwindow::nClientHeight);
     if (HICON icon = LoadIconW(instance, MAKEINTRESOURCEW(1)))  // the program's own, where it has one
         SendMessageW(m_hWnd, WM_SETICON, ICON_BIG, reinterpret_cast<LPARAM>(icon));
@@ -92,7 +92,7 @@ TWinHelpForm::TWinHelpForm(HINSTANCE instance, const THelpText& help)
 void TWinHelpForm::Layout(int dpi) {
     using namespace helpwindow;
     m_nDpi = dpi;
-    m_font = TGdiFont(TWinFonts::Create(strFontName, nFontHeight, false, false, dpi));
+    m_font = TGdiFont(TWinFonts::Create({strFontName, nFontHeight}, dpi));
     for (HWND control : {m_hWnd, m_hButton})
         SendMessageW(control, WM_SETFONT, reinterpret_cast<WPARAM>(m_font.Handle()), FALSE);
     PlaceMemo(dpi);
@@ -103,10 +103,11 @@ void TWinHelpForm::Layout(int dpi) {
     }
     // The button is centred on the window's outer width, frame included, as
     // the 96-dpi layout has it.
+    const TDpiScale scale{dpi};
     RECT outer{0, 0, nClientWidth, nClientHeight};
     AdjustWindowRectExForDpi(&outer, nStyle, FALSE, nExStyle, 96);
-    SetWindowPos(m_hButton, nullptr, Scaled(ButtonLeft(outer.right - outer.left), dpi), Scaled(nButtonTop, dpi),
-                 Scaled(nButtonWidth, dpi), Scaled(nButtonHeight, dpi), SWP_NOZORDER | SWP_NOACTIVATE);
+    SetWindowPos(m_hButton, nullptr, scale(ButtonLeft(outer.right - outer.left)), scale(nButtonTop),
+                 scale(nButtonWidth), scale(nButtonHeight), SWP_NOZORDER | SWP_NOACTIVATE);
     SetClientSize(m_hWnd, nClientWidth, nClientHeight, dpi);
     InvalidateRect(m_hWnd, nullptr, TRUE);
 }
@@ -118,7 +119,7 @@ void TWinHelpForm::CreateMemo(DWORD bars) {
     m_hMemo = CreateWindowExW(
         WS_EX_CLIENTEDGE, L"EDIT", m_strText.c_str(),
         WS_CHILD | WS_VISIBLE | WS_TABSTOP | ES_MULTILINE | ES_READONLY | ES_AUTOHSCROLL | ES_AUTOVSCROLL | bars, 0, 0,
-        0, 0, m_hWnd, reinterpret_cast<HMENU>(static_cast<INT_PTR>(nMemoId)), m_hInstance, nullptr);
+        0, 0, m_hWnd, reinterpret_cast<HMENU>(static_cast<INT_PTR>(nMemoId)), GetModuleHandleW(nullptr), nullptr);
     if (!m_hMemo) throw std::runtime_error("the help window's text box");
     // First in the tab order, before OK.
     SetWindowPos(m_hMemo, HWND_TOP, 0, 0, 0, 0, SWP_NOMOVE | SWP_NOSIZE | SWP_NOACTIVATE);
@@ -126,11 +127,12 @@ void TWinHelpForm::CreateMemo(DWORD bars) {
 
 void TWinHelpForm::PlaceMemo(int dpi) {
     using namespace helpwindow;
+    const TDpiScale scale{dpi};
     SendMessageW(m_hMemo, WM_SETFONT, reinterpret_cast<WPARAM>(m_font.Handle()), FALSE);
     const int tabStop = EightSpaces(m_hMemo, m_font.Handle()).nQuarters;
     SendMessageW(m_hMemo, EM_SETTABSTOPS, 1, reinterpret_cast<LPARAM>(&tabStop));
-    SetWindowPos(m_hMemo, nullptr, Scaled(nMemoLeft, dpi), Scaled(nMemoTop, dpi), Scaled(nMemoWidth, dpi),
-                 Scaled(nMemoHeight, dpi), SWP_NOZORDER | SWP_NOACTIVATE);
+    SetWindowPos(m_hMemo, nullptr, scale(nMemoLeft), scale(nMemoTop), scale(nMemoWidth), scale(nMemoHeight),
+                 SWP_NOZORDER | SWP_NOACTIVATE);
 }
 
 void TWinHelpForm::Show() {
@@ -167,14 +169,9 @@ LRESULT TWinHelpForm::Handle(UINT message, WPARAM wParam, LPARAM lParam) {
 }
 
 int RunWinHelpWindow(const THelpText& help) {
-    TWinHelpForm form(GetModuleHandleW(nullptr), help);
+    TWinHelpForm form(help);
     form.Show();
-    MSG message{};
-    while (!form.Closed() && GetMessageW(&message, nullptr, 0, 0) > 0) {
-        if (!IsDialogMessageW(form.Window(), &message)) {
-            TranslateMessage(&message);
-            DispatchMessageW(&message);
-        }
-    }
+    // A WM_QUIT ends the help as closing it does: it is the run's only window.
+    (void)form.RunMessagesUntil([&form] { return form.Closed(); });
     return 0;
 }

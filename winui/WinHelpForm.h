@@ -12,7 +12,7 @@
 // so closing it ends the run. Window thread only.
 class TWinHelpForm : public TWinDialogWindow {
 public:
-    TWinHelpForm(HINSTANCE instance, const THelpText& help);
+    explicit TWinHelpForm(const THelpText& help);
 
     // Shows the window centred on the primary monitor, the text box focused.
     void Show();
@@ -30,7 +30,6 @@ private:
     void CreateMemo(DWORD bars);
     void PlaceMemo(int dpi);
 
-    HINSTANCE m_hInstance;
     std::wstring m_strText;
     HWND m_hMemo = nullptr;
     HWND m_hButton = nullptr;

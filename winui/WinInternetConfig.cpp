@@ -8,6 +8,7 @@
 #include "base/Texts.h"
 #include "platform/windows/WideString.h"
 #include "winui/WinDialogGeometry.h"
+#include "winui/WinText.h"
 
 namespace {
 
@@ -25,7 +26,7 @@ constexpr int nTextSize = 0;
 
 enum TKind { kRadio, kCheck, kLabel, kEdit, kPort, kPassword, kButton, kDefaultButton, kGroupBox };
 
-struct TControlSpec {
+struct TControlRow {
     const char* strName;
     TKind nKind;
     bool bInBox;
@@ -37,7 +38,7 @@ struct TControlSpec {
 using P = TProxyTextKey;
 
 // In tab order.
-constexpr TControlSpec kControls[] = {
+constexpr TControlRow kControls[] = {
     {"RadioNoProxy", kRadio, true, 32, 24, 161, 17, P::RadioNoProxy, 101},
     {"RadioProxyIE", kRadio, true, 32, 47, 281, 17, P::RadioProxyIE, 102},
     {"RadioProxyConfig", kRadio, true, 32, 70, 177, 17, P::RadioProxyConfig, 103},
@@ -62,9 +63,9 @@ constexpr TControlSpec kControls[] = {
 
 constexpr const char* kRadios[] = {"RadioNoProxy", "RadioProxyIE", "RadioProxyConfig", "RadioProxySOCKSConfig"};
 
-const TControlSpec& SpecOf(const char* name) {
-    for (const TControlSpec& spec : kControls)
-        if (std::string_view(spec.strName) == name) return spec;
+const TControlRow& RowOf(const char* name) {
+    for (const TControlRow& row : kControls)
+        if (std::string_view(row.strName) == name) return row;
     throw std::out_of_range("TWinInternetConfig: no such control");
 }
 
@@ -128,28 +129,23 @@ LRESULT CALLBACK PortBoxProc(HWND hWnd, UINT message, WPARAM wParam, LPARAM lPar
     return DefSubclassProc(hWnd, message, wParam, lParam);
 }
 
-HWND NewControl(HWND dialog, HINSTANCE instance, const TControlSpec& spec) {
+HWND NewControl(HWND dialog, const TControlRow& row) {
     const wchar_t* className = nullptr;
     DWORD style = 0;
     DWORD exStyle = 0;
-    KindStyle(spec.nKind, className, style, exStyle);
-    if (spec.strName == kRadios[0]) style |= WS_GROUP;
-    HWND control = CreateWindowExW(exStyle, className, L"", style, 0, 0, 0, 0, dialog,
-                                   reinterpret_cast<HMENU>(static_cast<INT_PTR>(spec.nId)), instance, nullptr);
+    KindStyle(row.nKind, className, style, exStyle);
+    if (row.strName == kRadios[0]) style |= WS_GROUP;
+    HWND control =
+        CreateWindowExW(exStyle, className, L"", style, 0, 0, 0, 0, dialog,
+                        reinterpret_cast<HMENU>(static_cast<INT_PTR>(row.nId)), GetModuleHandleW(nullptr), nullptr);
     if (!control) throw std::runtime_error("an Internet settings control");
-    if (spec.nKind == kPort) SetWindowSubclass(control, PortBoxProc, 0, 0);
-    if (spec.nKind == kPassword) SendMessageW(control, EM_SETPASSWORDCHAR, 0x25CF, 0);
+    if (row.nKind == kPort) SetWindowSubclass(control, PortBoxProc, 0, 0);
+    if (row.nKind == kPassword) SendMessageW(control, EM_SETPASSWORDCHAR, 0x25CF, 0);
     return control;
 }
 
-std::wstring ControlText(HWND hWnd) {
-    std::wstring text(static_cast<size_t>(GetWindowTextLengthW(hWnd)) + 1, L'\0');
-    text.resize(static_cast<size_t>(GetWindowTextW(hWnd, text.data(), static_cast<int>(text.size()))));
-    return text;
-}
-
 SIZE TextSize(HWND hWnd, HFONT font) {
-    const std::wstring text = ControlText(hWnd);
+    const std::wstring text = TWinText::WindowText(hWnd);
     RECT bounds{0, 0, 0, 0};
     HDC dc = GetDC(hWnd);
     HGDIOBJ old = SelectObject(dc, font);
@@ -161,8 +157,8 @@ SIZE TextSize(HWND hWnd, HFONT font) {
 
 }  // namespace
 
-TWinInternetConfig::TWinInternetConfig(HINSTANCE instance) : m_hInstance(instance) {
-    CreateDialogWindow(instance, kClassName, L"", WS_POPUP | WS_CAPTION | WS_SYSMENU,
+TWinInternetConfig::TWinInternetConfig() {
+    CreateDialogWindow(kClassName, L"", WS_POPUP | WS_CAPTION | WS_SYSMENU,
                        WS_EX_DLGMODALFRAME | WS_EX_TOPMOST | WS_EX_CONTROLPARENT, nClientWidth, nClientHeight);
     CreateControls();
     SendMessageW(Control("RadioNoProxy"), BM_SETCHECK, BST_CHECKED, 0);
@@ -178,9 +174,8 @@ TWinInternetConfig::TWinInternetConfig(HINSTANCE instance) : m_hInstance(instanc
 void TWinInternetConfig::CreateControls() {
     const auto layer = [](TKind kind) { return kind == kGroupBox ? 2 : kind == kLabel ? 1 : 0; };
     for (int nLayer = 0; nLayer < 3; ++nLayer)
-        for (const TControlSpec& spec : kControls)
-            if (layer(spec.nKind) == nLayer)
-                m_lstControls.push_back({spec.strName, NewControl(m_hWnd, m_hInstance, spec)});
+        for (const TControlRow& row : kControls)
+            if (layer(row.nKind) == nLayer) m_lstControls.push_back({row.strName, NewControl(m_hWnd, row)});
 }
 
 HWND TWinInternetConfig::Control(const std::string& name) const {
@@ -199,8 +194,8 @@ RECT TWinInternetConfig::LogicalRect(const std::string& name) const {
     RECT rect{};
     GetWindowRect(Control(name), &rect);
     MapWindowPoints(nullptr, m_hWnd, reinterpret_cast<POINT*>(&rect), 2);
-    return {MulDiv(rect.left, 96, m_nDpi), MulDiv(rect.top, 96, m_nDpi), MulDiv(rect.right, 96, m_nDpi),
-            MulDiv(rect.bottom, 96, m_nDpi)};
+    const TDpiScale scale{m_nDpi};
+    return {scale.Logical(rect.left), scale.Logical(rect.top), scale.Logical(rect.right), scale.Logical(rect.bottom)};
 }
 
 // Texts are put in place on every showing, so that a language changed since
@@ -208,9 +203,9 @@ RECT TWinInternetConfig::LogicalRect(const std::string& name) const {
 void TWinInternetConfig::ApplyLanguage() {
     const uint8_t language = GetLanguage();
     SetWindowTextW(m_hWnd, Widen(ProxyDialogText(TProxyTextKey::Caption, language)).c_str());
-    for (const TControlSpec& spec : kControls)
-        if (spec.nText != P::Count)
-            SetWindowTextW(Control(spec.strName), Widen(ProxyDialogText(spec.nText, language)).c_str());
+    for (const TControlRow& row : kControls)
+        if (row.nText != P::Count)
+            SetWindowTextW(Control(row.strName), Widen(ProxyDialogText(row.nText, language)).c_str());
 }
 
 void TWinInternetConfig::ApplyEnabling() {
@@ -229,18 +224,18 @@ void TWinInternetConfig::ApplyEnabling() {
 // Places everything at `dpi`: the Qt dialog's places, scaled.
 void TWinInternetConfig::Layout(int dpi) {
     m_nDpi = dpi;
-    m_font = TGdiFont(TWinFonts::Create("Segoe UI", 11, false, false, dpi));
+    m_font = TGdiFont(TWinFonts::Create({"Segoe UI", 11}, dpi));
     SendMessageW(m_hWnd, WM_SETFONT, reinterpret_cast<WPARAM>(m_font.Handle()), FALSE);
+    const TDpiScale scale{dpi};
     const int rightEdit = ProxyRightEditLeft(GetLanguage());
-    for (const TControlSpec& spec : kControls) {
-        HWND control = Control(spec.strName);
+    for (const TControlRow& row : kControls) {
+        HWND control = Control(row.strName);
         SendMessageW(control, WM_SETFONT, reinterpret_cast<WPARAM>(m_font.Handle()), FALSE);
-        const int left = (spec.nLeft == nRightEdit ? rightEdit : spec.nLeft) + (spec.bInBox ? nBoxLeft : 0);
-        const int top = spec.nTop + (spec.bInBox ? nBoxTop : 0);
-        SIZE size{Scaled(spec.nWidth, dpi), Scaled(spec.nHeight, dpi)};
-        if (spec.nWidth == nTextSize) size = TextSize(control, m_font.Handle());
-        SetWindowPos(control, nullptr, Scaled(left, dpi), Scaled(top, dpi), size.cx, size.cy,
-                     SWP_NOZORDER | SWP_NOACTIVATE);
+        const int left = (row.nLeft == nRightEdit ? rightEdit : row.nLeft) + (row.bInBox ? nBoxLeft : 0);
+        const int top = row.nTop + (row.bInBox ? nBoxTop : 0);
+        SIZE size{scale(row.nWidth), scale(row.nHeight)};
+        if (row.nWidth == nTextSize) size = TextSize(control, m_font.Handle());
+        SetWindowPos(control, nullptr, scale(left), scale(top), size.cx, size.cy, SWP_NOZORDER | SWP_NOACTIVATE);
     }
     SetClientSize(m_hWnd, nClientWidth, nClientHeight, dpi);
     InvalidateRect(m_hWnd, nullptr, TRUE);
@@ -269,23 +264,13 @@ bool TWinInternetConfig::ShowModal(HWND owner) {
     SetForegroundWindow(m_hWnd);
     for (const char* radio : kRadios)
         if (Checked(radio)) SetFocus(Control(radio));
-    MSG message{};
-    bool bQuit = false;
-    while (m_nResult == 0) {
-        if (GetMessageW(&message, nullptr, 0, 0) <= 0) {
-            bQuit = true;
-            break;
-        }
-        if (!IsDialogMessageW(m_hWnd, &message)) {
-            TranslateMessage(&message);
-            DispatchMessageW(&message);
-        }
-    }
+    const std::optional<int> quit = RunMessagesUntil([this] { return m_nResult != 0; });
     // The owner comes back before the dialog goes, so that Windows activates
     // it rather than some other program's window.
     if (owner) EnableWindow(owner, TRUE);
     ShowWindow(m_hWnd, SW_HIDE);
-    if (bQuit) PostQuitMessage(static_cast<int>(message.wParam));
+    // The main loop still has to end.
+    if (quit) PostQuitMessage(*quit);
     return m_nResult == IDOK;
 }
 
@@ -307,7 +292,7 @@ bool TWinInternetConfig::Checked(const char* name) const {
     return SendMessageW(Control(name), BM_GETCHECK, 0, 0) == BST_CHECKED;
 }
 
-std::string TWinInternetConfig::Text(const char* name) const { return Narrow(ControlText(Control(name))); }
+std::string TWinInternetConfig::Text(const char* name) const { return Narrow(TWinText::WindowText(Control(name))); }
 
 TProxySettings TWinInternetConfig::ChosenSettings(
     const std::function<bool(std::string&, std::string&)>& systemProxy) const {
@@ -329,8 +314,8 @@ void TWinInternetConfig::OnCommand(int id, int code) {
     }
     if (code != BN_CLICKED) return;
     for (size_t i = 0; i < std::size(kRadios); ++i)
-        if (id == SpecOf(kRadios[i]).nId) SelectChoice(static_cast<TProxyChoice>(i));
-    if (id == SpecOf("chkAutenticacao").nId) ApplyEnabling();
+        if (id == RowOf(kRadios[i]).nId) SelectChoice(static_cast<TProxyChoice>(i));
+    if (id == RowOf("chkAutenticacao").nId) ApplyEnabling();
 }
 
 LRESULT TWinInternetConfig::Handle(UINT message, WPARAM wParam, LPARAM lParam) {

@@ -15,7 +15,7 @@
 // their state between showings, also after Cancel. Window thread only.
 class TWinInternetConfig : public TWinDialogWindow {
 public:
-    explicit TWinInternetConfig(HINSTANCE instance);
+    TWinInternetConfig();
 
     // Checks a choice and applies the enabling rule for it.
     void SelectChoice(TProxyChoice choice);
@@ -59,7 +59,6 @@ private:
     bool Checked(const char* name) const;
     std::string Text(const char* name) const;
 
-    HINSTANCE m_hInstance;
     std::vector<TControl> m_lstControls;
     TGdiFont m_font;
     int m_nResult = 0;  // IDOK or IDCANCEL once the modal loop may end

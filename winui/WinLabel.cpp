@@ -2,10 +2,10 @@
 
 #include "winui/WinFrame.h"
 
-TWinLabel::TWinLabel(TWinFrame& frame, std::string name, const TRect& logical, const TFontSpec& font, TRgb colour,
+TWinLabel::TWinLabel(TWinFrame& frame, std::string name, const TRect& logical, const TFontRequest& font, TRgb colour,
                      TLabelAlign align, bool wordWrap)
     : TWinDrawn(frame, std::move(name), logical, L"TWinLabel"),
-      m_FontSpec(font),
+      m_FontRequest(font),
       m_Colour(colour),
       m_Align(align),
       m_bWordWrap(wordWrap) {
@@ -19,18 +19,17 @@ void TWinLabel::SetText(const std::string& utf8) {
 }
 
 void TWinLabel::AutoSize() {
-    const TTextSize size = TWinText::Measure(m_FontSpec, m_strText);
+    const TTextSize size = TWinText::Measure(m_FontRequest, m_strText);
     SetLogical({Logical().x, Logical().y, size.w, size.h});
 }
 
 void TWinLabel::FitHeight(int minimum) {
-    const int needed = TWinText::WrappedHeight(m_FontSpec, m_strText, Logical().w);
+    const int needed = TWinText::WrappedHeight(m_FontRequest, m_strText, Logical().w);
     SetLogical({Logical().x, Logical().y, Logical().w, std::max(minimum, needed)});
 }
 
 void TWinLabel::ApplyDpi() {
-    m_Font = TGdiFont(TWinFonts::Create(m_FontSpec.face, m_FontSpec.nPixelHeight, m_FontSpec.bBold,
-                                        m_FontSpec.bUnderline, Scale().nDpi));
+    m_Font = TGdiFont(TWinFonts::Create(m_FontRequest, Scale().nDpi));
     TWinDrawn::ApplyDpi();
 }
 
@@ -54,8 +53,8 @@ void TWinLabel::Paint(HDC dc, const RECT& client) {
 // A link reads as one while the mouse is on it: bold and underlined, sized
 // anew to its text, as the Qt window's link does.
 void TWinLabel::SetUnderline(bool on) {
-    m_FontSpec.bBold = true;
-    m_FontSpec.bUnderline = on;
+    m_FontRequest.bBold = true;
+    m_FontRequest.bUnderline = on;
     ApplyDpi();
     AutoSize();
 }

@@ -12,7 +12,7 @@ enum class TLabelAlign { Left, HCenter, Center };
 // answer a click, or move the window when pressed (a headline).
 class TWinLabel : public TWinDrawn {
 public:
-    TWinLabel(TWinFrame& frame, std::string name, const TRect& logical, const TFontSpec& font, TRgb colour,
+    TWinLabel(TWinFrame& frame, std::string name, const TRect& logical, const TFontRequest& font, TRgb colour,
               TLabelAlign align = TLabelAlign::Left, bool wordWrap = false);
 
     void SetText(const std::string& utf8);
@@ -24,7 +24,7 @@ public:
     void SetLink(bool link) { m_bLink = link; }
     void SetOnClick(std::function<void()> onClick) { m_fnClick = std::move(onClick); }
     void SetDragsWindow(bool drags) { m_bDragsWindow = drags; }
-    const TFontSpec& Font() const { return m_FontSpec; }
+    const TFontRequest& Font() const { return m_FontRequest; }
     void ApplyDpi() override;
 
 protected:
@@ -38,7 +38,7 @@ protected:
 private:
     void SetUnderline(bool on);
 
-    TFontSpec m_FontSpec;
+    TFontRequest m_FontRequest;
     TGdiFont m_Font;
     TRgb m_Colour;
     TLabelAlign m_Align;

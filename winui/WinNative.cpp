@@ -5,9 +5,9 @@
 #include "diagnostics/ExceptionObject.h"
 #include "platform/windows/WideString.h"
 
-TWinNative::TWinNative(TWinFrame& frame, std::string name, const TRect& logical, const wchar_t* className,
-                       DWORD style, const TFontSpec& font)
-    : TWinChild(frame, std::move(name), logical), m_FontSpec(font) {
+TWinNative::TWinNative(TWinFrame& frame, std::string name, const TRect& logical, const wchar_t* className, DWORD style,
+                       const TFontRequest& font)
+    : TWinChild(frame, std::move(name), logical), m_FontRequest(font) {
     Create(className, WS_VISIBLE | style);
     SetWindowSubclass(Handle(), &TWinNative::Subclass, 1, reinterpret_cast<DWORD_PTR>(this));
     ApplyDpi();
@@ -18,13 +18,7 @@ TWinNative::~TWinNative() {
     if (m_hBackground) DeleteObject(m_hBackground);
 }
 
-std::string TWinNative::Text() const {
-    const int length = GetWindowTextLengthW(Handle());
-    std::wstring text(static_cast<size_t>(length) + 1, L'\0');
-    GetWindowTextW(Handle(), text.data(), length + 1);
-    text.resize(static_cast<size_t>(length));
-    return Narrow(text);
-}
+std::string TWinNative::Text() const { return Narrow(TWinText::WindowText(Handle())); }
 
 void TWinNative::SetText(const std::string& utf8) { SetWindowTextW(Handle(), TWinText::ScreenText(utf8).c_str()); }
 
@@ -35,8 +29,7 @@ void TWinNative::SetBackground(TRgb colour) {
 }
 
 void TWinNative::ApplyDpi() {
-    m_Font = TGdiFont(TWinFonts::Create(m_FontSpec.face, m_FontSpec.nPixelHeight, m_FontSpec.bBold, false,
-                                        Scale().nDpi));
+    m_Font = TGdiFont(TWinFonts::Create(m_FontRequest, Scale().nDpi));
     SendMessageW(Handle(), WM_SETFONT, reinterpret_cast<WPARAM>(m_Font.Handle()), TRUE);
     TWinChild::ApplyDpi();
 }

@@ -11,7 +11,7 @@
 class TWinNative : public TWinChild {
 public:
     TWinNative(TWinFrame& frame, std::string name, const TRect& logical, const wchar_t* className, DWORD style,
-               const TFontSpec& font);
+               const TFontRequest& font);
     ~TWinNative() override;
 
     std::string Text() const;
@@ -33,7 +33,7 @@ private:
     static LRESULT CALLBACK Subclass(HWND hWnd, UINT message, WPARAM wParam, LPARAM lParam, UINT_PTR id,
                                      DWORD_PTR self);
 
-    TFontSpec m_FontSpec;
+    TFontRequest m_FontRequest;
     TGdiFont m_Font;
     HBRUSH m_hBackground = nullptr;
     std::function<void(WPARAM)> m_fnKeyUp;

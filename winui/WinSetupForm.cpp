@@ -86,7 +86,7 @@ bool TWinSetupForm::FormCreate() {
     CreateFrames();
     ShowFrame(nNoFrame);
     AttachFrames();
-    m_InternetConfig = std::make_unique<TWinInternetConfig>(GetModuleHandleW(nullptr));
+    m_InternetConfig = std::make_unique<TWinInternetConfig>();
     StartEngine();
     return true;
 }

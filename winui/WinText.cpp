@@ -8,8 +8,8 @@ namespace {
 // A screen-compatible context with a 96-dpi font selected, for measuring.
 class TMeasureContext {
 public:
-    explicit TMeasureContext(const TFontSpec& spec)
-        : m_Font(TWinFonts::Create(spec.face, spec.nPixelHeight, spec.bBold, spec.bUnderline, 96)),
+    explicit TMeasureContext(const TFontRequest& font)
+        : m_Font(TWinFonts::Create(font)),
           m_hDC(CreateCompatibleDC(nullptr)),
           m_hOld(SelectObject(m_hDC, m_Font.Handle())) {}
     ~TMeasureContext() {
@@ -32,7 +32,13 @@ std::wstring TWinText::ScreenText(const std::string& utf8) {
     return text;
 }
 
-TTextSize TWinText::Measure(const TFontSpec& font, const std::wstring& text) {
+std::wstring TWinText::WindowText(HWND window) {
+    std::wstring text(static_cast<size_t>(GetWindowTextLengthW(window)) + 1, L'\0');
+    text.resize(static_cast<size_t>(GetWindowTextW(window, text.data(), static_cast<int>(text.size()))));
+    return text;
+}
+
+TTextSize TWinText::Measure(const TFontRequest& font, const std::wstring& text) {
     TMeasureContext context(font);
     TEXTMETRICW metrics{};
     GetTextMetricsW(context.Dc(), &metrics);
@@ -41,7 +47,7 @@ TTextSize TWinText::Measure(const TFontSpec& font, const std::wstring& text) {
     return {static_cast<int>(extent.cx), static_cast<int>(metrics.tmHeight)};
 }
 
-int TWinText::WrappedHeight(const TFontSpec& font, const std::wstring& text, int width) {
+int TWinText::WrappedHeight(const TFontRequest& font, const std::wstring& text, int width) {
     TMeasureContext context(font);
     RECT r{0, 0, width, 0};
     DrawTextW(context.Dc(), text.c_str(), static_cast<int>(text.size()), &r,

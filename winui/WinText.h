@@ -3,15 +3,8 @@
 
 #include <string>
 
+#include "winui/WinFonts.h"
 #include "wizard/Look.h"
-
-// A font as the wizard names it: face, character height in pixels at 96 dpi.
-struct TFontSpec {
-    const char* face = "Segoe UI";
-    int nPixelHeight = 11;
-    bool bBold = false;
-    bool bUnderline = false;
-};
 
 struct TTextSize {
     int w = 0;
@@ -24,9 +17,11 @@ class TWinText {
 public:
     // Wide text for the screen: line ends as the controls expect them.
     static std::wstring ScreenText(const std::string& utf8);
+    // What a window or control holds as its text.
+    static std::wstring WindowText(HWND window);
     // One line: its advance width and the font's height.
-    static TTextSize Measure(const TFontSpec& font, const std::wstring& text);
+    static TTextSize Measure(const TFontRequest& font, const std::wstring& text);
     // The height of `text` broken into lines of at most `width`.
-    static int WrappedHeight(const TFontSpec& font, const std::wstring& text, int width);
+    static int WrappedHeight(const TFontRequest& font, const std::wstring& text, int width);
     static COLORREF Colour(TRgb rgb) { return RGB(rgb.r, rgb.g, rgb.b); }
 };

@@ -1,11 +1,15 @@
 #include "winui/WindowClass.h"
 
 #include <set>
+#include <stdexcept>
 #include <string>
 
-void RegisterWindowClassOnce(const wchar_t* name, WNDPROC procedure, HCURSOR cursor, HBRUSH background, HICON icon) {
+#include "platform/windows/WideString.h"
+
+void RegisterWindowClassOnce(const wchar_t* name, WNDPROC procedure, HCURSOR cursor, HBRUSH background, HICON icon,
+                             int windowExtra) {
     static std::set<std::wstring> registered;
-    if (!registered.insert(name).second) return;
+    if (registered.count(name)) return;
     WNDCLASSEXW windowClass{};
     windowClass.cbSize = sizeof(windowClass);
     windowClass.lpfnWndProc = procedure;
@@ -14,7 +18,11 @@ void RegisterWindowClassOnce(const wchar_t* name, WNDPROC procedure, HCURSOR cur
     windowClass.hCursor = cursor;
     windowClass.hbrBackground = background;
     windowClass.hIcon = icon;
-    RegisterClassExW(&windowClass);
+    windowClass.cbWndExtra = windowExtra;
+    if (!RegisterClassExW(&windowClass))
+        throw std::runtime_error("cannot register the window class " + Narrow(name) + ": " +
+                                 WindowsErrorText(GetLastError()));
+    registered.insert(name);
 }
 
 void ProcessPendingMessages() {

@@ -153,7 +153,7 @@ public:
     void Click(const char* name) { SendMessageW(C(name), BM_CLICK, 0, 0); }
 
     HWND m_hOwner = nullptr;
-    TWinInternetConfig m_dialog{GetModuleHandleW(nullptr)};
+    TWinInternetConfig m_dialog;
 };
 
 // One dialog, reused as the main window reuses it: every showing puts the
@@ -442,7 +442,7 @@ TEST_F(WinDialogsTest, HelpWindowHoldsItsLanguageBlock) {
     for (const Case& c : {Case{lngPortuguese, 16, "Orla Desk - Ajuda"}, Case{lngEnglish, 16, "Orla Desk - Help"},
                           Case{lngSpanish, 15, "Orla Desk - Ayuda"}}) {
         SCOPED_TRACE(c.strTitle);
-        TWinHelpForm form(GetModuleHandleW(nullptr), BuildHelpText("setup-2.bin", c.nLanguage, "Orla Desk"));
+        TWinHelpForm form(BuildHelpText("setup-2.bin", c.nLanguage, "Orla Desk"));
         form.Show();
         EXPECT_EQ(WindowText(form.Window()), c.strTitle);
         EXPECT_EQ(SendMessageW(form.Memo(), EM_GETLINECOUNT, 0, 0), c.nLines);
@@ -488,7 +488,7 @@ TEST_F(WinDialogsTest, HelpWindowHoldsItsLanguageBlock) {
 }
 
 TEST_F(WinDialogsTest, HelpWindowScalesWithTheMonitor) {
-    TWinHelpForm form(GetModuleHandleW(nullptr), BuildHelpText("OrlaDesk", lngPortuguese));
+    TWinHelpForm form(BuildHelpText("OrlaDesk", lngPortuguese));
     RECT suggested{0, 0, 1000, 500};
     SendMessageW(form.Window(), WM_DPICHANGED, MAKEWPARAM(144, 144), reinterpret_cast<LPARAM>(&suggested));
     EXPECT_EQ(form.Dpi(), 144);
@@ -505,7 +505,7 @@ TEST_F(WinDialogsTest, HelpWindowScalesWithTheMonitor) {
 
 // A tab in the text reaches the next stop of eight spaces.
 TEST_F(WinDialogsTest, HelpWindowTabStopsAreEightSpaces) {
-    TWinHelpForm form(GetModuleHandleW(nullptr), THelpText{"t", {"\tx", "        x"}});
+    TWinHelpForm form(THelpText{"t", {"\tx", "        x"}});
     form.Show();
     const LRESULT tabbed = SendMessageW(form.Memo(), EM_POSFROMCHAR, 1, 0);
     const LRESULT spaced = SendMessageW(form.Memo(), EM_POSFROMCHAR, 4 + 8, 0);
@@ -529,7 +529,7 @@ TEST_F(WinDialogsTest, HelpWindowScrollsOnlyWhatOverflows) {
         {"both", {"t", std::vector<std::string>(40, std::string(200, 'w'))}, WS_HSCROLL | WS_VSCROLL},
     };
     for (const Case& c : cases) {
-        TWinHelpForm form(GetModuleHandleW(nullptr), c.help);
+        TWinHelpForm form(c.help);
         EXPECT_EQ(GetWindowLongPtrW(form.Memo(), GWL_STYLE) & (WS_HSCROLL | WS_VSCROLL), c.nBars) << c.strWhat;
         EXPECT_EQ(GetNextDlgTabItem(form.Window(), form.Button(), FALSE), form.Memo()) << c.strWhat;
     }

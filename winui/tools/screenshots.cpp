@@ -116,7 +116,7 @@ bool RenderLanguage(uint8_t language, const std::filesystem::path& folder) {
     ok &= Save(dialog.Window(), FileName(folder, "proxy-dialog", language));
     ShowWindow(dialog.Window(), SW_HIDE);
 
-    TWinHelpForm help(GetModuleHandleW(nullptr), BuildHelpText("OrlaDesk", language));
+    TWinHelpForm help(BuildHelpText("OrlaDesk", language));
     help.Show();
     ok &= Save(help.Window(), FileName(folder, "help", language));
     return ok;
