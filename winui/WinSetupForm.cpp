@@ -10,6 +10,7 @@
 #include "platform/Shell.h"
 #include "platform/windows/WideString.h"
 #include "service/ProxySettings.h"
+#include "winui/WinDialogGeometry.h"
 #include "winui/WindowClass.h"
 #include "winui/WindowProcedure.h"
 #include "winui/WinCloseButton.h"
@@ -101,14 +102,10 @@ void TWinSetupForm::CreateWindowHandle() {
                              WS_POPUP | WS_CLIPCHILDREN | WS_MINIMIZEBOX | WS_SYSMENU, 0, 0, look::nFrameWidth,
                              look::nFrameHeight, nullptr, nullptr, GetModuleHandleW(nullptr), this);
     if (!m_hWnd) throw std::runtime_error("cannot create the installer window: " + WindowsErrorText(GetLastError()));
-    m_Scale.nDpi = static_cast<int>(GetDpiForWindow(m_hWnd));
-    MONITORINFO monitor{};
-    monitor.cbSize = sizeof(monitor);
-    GetMonitorInfoW(MonitorFromPoint({0, 0}, MONITOR_DEFAULTTOPRIMARY), &monitor);
-    const RECT& area = monitor.rcWork;
+    m_Scale.nDpi = WindowDpi(m_hWnd);
     const int w = m_Scale(look::nFrameWidth), h = m_Scale(look::nFrameHeight);
-    SetWindowPos(m_hWnd, nullptr, area.left + (area.right - area.left - w) / 2,
-                 area.top + (area.bottom - area.top - h) / 2, w, h, SWP_NOZORDER | SWP_NOACTIVATE);
+    const POINT place = CentredPlace(nullptr, w, h);
+    SetWindowPos(m_hWnd, nullptr, place.x, place.y, w, h, SWP_NOZORDER | SWP_NOACTIVATE);
 }
 
 template <class TFrame>
