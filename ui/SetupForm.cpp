@@ -45,16 +45,6 @@ void FillDefaults(TSetupFormServices& s) {
     if (!s.fnQuit) s.fnQuit = [] { QCoreApplication::exit(GetExitCode()); };
 }
 
-// The frames take their data as the engine's messages; the window logic hands
-// it over already sorted out.
-TMessage FrameMessage(uint32_t number, const std::string& text = {}, const std::string& text2 = {}) {
-    TMessage msg;
-    msg.message = number;
-    msg.text = text;
-    msg.text2 = text2;
-    return msg;
-}
-
 }  // namespace
 
 TSetupForm::TSetupForm(const TCommandLine& commandLine, TSetupFormServices services)
@@ -162,21 +152,20 @@ void TSetupForm::customEvent(QEvent* event) {
     m_Wizard.HandleMessage(static_cast<TPostedMessageEvent*>(event)->Message());
 }
 
+// The frames take their data as the engine's messages; the window logic hands
+// it over already sorted out.
 void TSetupForm::ReportProgress(int64_t done, int64_t total) {
-    TMessage msg = FrameMessage(WM_SET_PROGRESS);
-    msg.wParam = static_cast<uint64_t>(done);
-    msg.lParam = total;
-    m_FrameProgress->HandleMessage(msg);
+    m_FrameProgress->HandleMessage(MakeMessage(WM_SET_PROGRESS, static_cast<uint64_t>(done), total));
 }
 
 void TSetupForm::SetStatusText(const std::string& text) { m_FrameProgress->SetStatusText(text); }
 
 void TSetupForm::SetRetryText(const std::string& text) {
-    m_FrameRetry->HandleMessage(FrameMessage(WM_SET_RETRY_MSG, text));
+    m_FrameRetry->HandleMessage(MakeMessage(WM_SET_RETRY_MSG, 0, 0, text));
 }
 
 void TSetupForm::SetAbortTexts(const std::string& text, const std::string& identifier) {
-    m_FrameAborted->HandleMessage(FrameMessage(WM_SET_ABORT_MSG, text, identifier));
+    m_FrameAborted->HandleMessage(MakeMessage(WM_SET_ABORT_MSG, 0, 0, text, identifier));
 }
 
 void TSetupForm::InstallListChanged() { m_FrameSelectInstall->UpdateInsallList(); }

@@ -95,11 +95,7 @@ void TWizardWindow::Go(TWizardButton button, const std::string& text) {
 // Before the engine runs there is no thread to take a request; a button cannot
 // be pressed then, so dropping it loses nothing.
 void TWizardWindow::PostRequest(uint32_t message, std::string text) {
-    if (!m_Engine) return;
-    TMessage msg;
-    msg.message = message;
-    msg.text = std::move(text);
-    m_Engine->PostThreadMessage(std::move(msg));
+    if (m_Engine) m_Engine->PostThreadMessage(MakeMessage(message, 0, 0, std::move(text)));
 }
 
 void TWizardWindow::SetProxyConfig(const TProxySettings& proxy) {
